@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+
+// What the program asks of the file system about itself and its neighbours.
+class IFileSystem {
+  public:
+    virtual ~IFileSystem() = default;
+    // Folder of the running executable, without a trailing separator.
+    virtual std::string ProgramFolder() = 0;
+    // File name of the running executable, with its extension if it has one.
+    virtual std::string ExeName() = 0;
+    // True for an existing regular file (not a folder).
+    virtual bool FileExists(const std::string& path) = 0;
+    // Bare name of the first ordinary file in folder whose name starts with prefix and
+    // ends with suffix (case-insensitive), in name order; folders, hidden files and,
+    // where it matters, files that cannot be run are passed over. Empty when none.
+    virtual std::string FindFirstFile(const std::string& folder, const std::string& prefix,
+                                      const std::string& suffix) = 0;
+};
+
+#include <memory>
+std::unique_ptr<IFileSystem> MakeFileSystem();
