@@ -1,0 +1,48 @@
+#include "notifier/frmMenu.h"
+
+namespace {
+constexpr int kChunkSize = 1024;
+}
+
+void frmMenu::Timer1_Timer() {
+    ++TickCounter;
+    if (TickCounter > settings_.ScanTicks) {
+        TickCounter = 0;
+        ports_.Inet1.Execute(PageUrl);
+    }
+}
+
+void frmMenu::Inet1_StateChanged(std::int16_t State) {
+    if (State == kStateError) {
+        ports_.window.SetWindowState(vbMinimized);
+    } else if (State == kStateResponseCompleted) {
+        ports_.desktop.SetMousePointer(kMousePointerHourglass);
+        // Other events run between pieces; the text is only published once complete.
+        std::string text, piece;
+        bool complete = true;
+        try {
+            do {
+                text += piece;
+                piece = ports_.Inet1.GetChunk(kChunkSize);
+                ports_.desktop.DoEvents();
+            } while (!piece.empty());
+        } catch (...) {
+            complete = false;
+        }
+        if (!complete) {
+            ports_.window.SetWindowState(vbMinimized);
+        } else {
+            const bool changed = !(text == LastPageText && !LastPageText.empty());
+            if (changed) ShowNotification();
+            LastPageText = std::move(text);
+        }
+    }
+    ports_.desktop.SetMousePointer(kMousePointerDefault);
+}
+
+void frmMenu::ShowNotification() {
+    ports_.WebBrowser1.Navigate(PageUrl);
+    ports_.window.SetVisible(true);
+    ports_.window.SetWindowState(vbNormal);
+    ports_.window.SetWindowPos(kHwndTopmost, 0, 0, 0, 0, kSwpNoMove | kSwpNoSize);
+}
