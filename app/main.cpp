@@ -1,0 +1,74 @@
+#include <QApplication>
+#include <QTimer>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+#include "notifier/frmMenu.h"
+#include "platform/file_system.h"
+#include "platform/qt/qt_browser.h"
+#include "platform/qt/qt_desktop.h"
+#include "platform/qt/qt_notifier_window.h"
+#include "platform/qt/qt_transfer.h"
+#include "platform/qt/qt_tray.h"
+#include "platform/qt/termination_signals.h"
+#include "platform/user_key_store.h"
+
+namespace {
+void SetDefaultEnv(const char* name, const char* value) {
+    if (!qEnvironmentVariableIsSet(name)) qputenv(name, value);
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A static page needs no GPU: without a GL context the engine and its helpers
+    // take a fraction of the memory.
+    SetDefaultEnv("QT_XCB_GL_INTEGRATION", "none");
+    SetDefaultEnv("QT_QUICK_BACKEND", "software");
+    SetDefaultEnv("QTWEBENGINE_CHROMIUM_FLAGS",
+                  "--disable-gpu --disable-gpu-compositing --disable-background-networking");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Quorvellis");
+    QApplication::setApplicationDisplayName("Quorvellis");
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    auto userKeys = MakeUserKeyStore();
+    auto fileSystem = MakeFileSystem();
+    SharedSettings settings;
+
+    QtNotifierWindow window;
+    QtBrowser browser(window.browserHost());
+    QtTransfer inet;
+    QtTimer timer;
+    QtTray tray(&window);
+    QtPopupMenu menu;
+    QtMessageBox messageBox;
+    QtDesktop desktop;
+    auto endProcess = [&](int code) {
+        window.hide();
+        QCoreApplication::exit(code);
+    };
+    QtShell shell(endProcess);
+    QObject::connect(&window, &QtNotifierWindow::visibilityChanged, &browser,
+                     [&browser](bool visible) {
+                         QTimer::singleShot(0, &browser, [&browser, visible] {
+                             browser.setHostVisible(visible);
+#ifdef __GLIBC__
+                             // Return what the page held to the system, not just to the heap.
+                             if (!visible) malloc_trim(0);
+#endif
+                         });
+                     });
+
+    frmMenu form(settings, {window, browser, inet, timer, tray, menu, messageBox, shell,
+                            *fileSystem, desktop, *userKeys});
+    // Asked from outside to end (session end, kill): no question, but no ghost icon either.
+    WatchTerminationSignals([&] {
+        tray.NotifyIcon(kNimDelete, form.TrayIcon);
+        endProcess(0);
+    });
+    form.Form_Load();
+    return QApplication::exec();
+}

@@ -1,0 +1,38 @@
+#pragma once
+#include <QObject>
+#include <QPointer>
+
+#include "platform/popup_menu.h"
+#include "platform/tray.h"
+
+class QMenu;
+#include <QSystemTrayIcon>
+class QWidget;
+
+// The tray icon: registers the window's icon with the tip of the record and turns
+// activation reasons into the mouse messages the window decodes.
+class QtTray final : public QObject, public ITray {
+    Q_OBJECT
+  public:
+    explicit QtTray(QWidget* window);
+    ~QtTray() override;
+    bool NotifyIcon(std::uint32_t message, const TrayIconData& data) override;
+    QSystemTrayIcon* icon() const { return icon_; }
+
+  private:
+    QWidget* window_;
+    QPointer<QSystemTrayIcon> icon_;
+};
+
+// mnuMenu as a pop-up QMenu, items in their fixed order with their stored captions.
+class QtPopupMenu final : public IPopupMenu {
+  public:
+    QtPopupMenu();
+    ~QtPopupMenu() override;
+    void SetCaption(MenuItem item, const std::string& caption) override;
+    void Popup() override;
+    QMenu* menu() const { return menu_; }
+
+  private:
+    QMenu* menu_;
+};
