@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tavorin needs to build, run and test, when missing.
+# Usage: scripts/deps.sh [build|run|test]...   (quiet when everything is present)
+set -euo pipefail
+
+build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev libgl-dev)
+run=(xvfb xauth openbox trayer x11-utils xdotool fonts-dejavu-core python3)
+test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format)
+
+wanted=()
+for set in "${@:-build run test}"; do
+  case "$set" in
+    build) wanted+=("${build[@]}") ;;
+    run) wanted+=("${run[@]}") ;;
+    test) wanted+=("${test[@]}") ;;
+    *) echo "deps.sh: unknown set '$set'" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for pkg in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "Missing packages: ${missing[*]} (run as root or install sudo)" >&2; exit 1; }
+  sudo="sudo"
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Builds Tavorin and starts it watching URL, or a demo page served on 127.0.0.1.
+# Without a display it brings up a virtual desktop and says how to look at it.
+#   scripts/run.sh [URL]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+scripts/deps.sh build run
+cmake -S . -B build -G Ninja -DTAVORIN_BUILD_TESTS=OFF -DTAVORIN_BUILD_BENCH=OFF >/dev/null
+cmake --build build -j"$(nproc)" --target Tavorin
+
+if [ -z "${DISPLAY:-}" ]; then
+  source scripts/desktop.sh
+  desktop_start
+  echo "Virtual desktop on DISPLAY=$DISPLAY. To look at it:"
+  echo "  DISPLAY=$DISPLAY xwd -root -silent | convert xwd:- shot.png    (imagemagick)"
+  echo "  DISPLAY=$DISPLAY xdotool ...                                     (to click)"
+fi
+
+pids=()
+cleanup() {
+  local pid
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  declare -F desktop_stop >/dev/null && desktop_stop
+}
+trap cleanup EXIT
+
+url=${1:-}
+if [ -z "$url" ]; then
+  portfile=$(mktemp)
+  python3 scripts/demo_server.py "$portfile" &
+  pids+=($!)
+  for _ in $(seq 1 100); do [ -s "$portfile" ] && break; sleep 0.1; done
+  url="http://127.0.0.1:$(cat "$portfile")/"
+  rm -f "$portfile"
+fi
+
+# The program reads Param.ini and Info.ico beside itself: give it a folder of its own.
+folder=build/run
+mkdir -p "$folder"
+cp build/Tavorin "$folder/Tavorin"
+printf '[Param]\nPage=%s\n' "$url" >"$folder/Param.ini"
+echo "Tavorin is watching $url (quit from its tray icon's menu, or Ctrl+C)"
+# The browser engine's sandbox cannot run as root.
+[ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
+"$root/$folder/Tavorin" &
+pids+=($!)
+wait "${pids[-1]}"
