@@ -64,6 +64,10 @@ int main(int argc, char** argv) {
 
     frmMenu form(settings, {window, browser, inet, timer, tray, menu, messageBox, shell,
                             *fileSystem, desktop, *userKeys});
+    tray.AvailabilityChanged = [&](bool available) {
+        window.setTrayless(!available);
+        if (!available) form.mnuShow_Click();
+    };
     // Asked from outside to end (session end, kill): no question, but no ghost icon either.
     WatchTerminationSignals([&] {
         tray.NotifyIcon(kNimDelete, form.TrayIcon);

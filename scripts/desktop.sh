@@ -1,6 +1,6 @@
 # Sourced: brings up a virtual desktop (Xvfb, a window manager, a tray host) when asked,
 # and tears it down on exit. Sets DISPLAY.
-#   desktop_start [WIDTHxHEIGHT]
+#   desktop_start [WIDTHxHEIGHT] [notray]
 desktop_pids=()
 
 desktop_stop() {
@@ -23,14 +23,16 @@ desktop_start() {
   export DISPLAY=":$number"
   openbox --sm-disable >/dev/null 2>&1 &
   desktop_pids+=($!)
-  trayer --edge bottom --align right --widthtype request --height 24 --SetDockType true \
-         --expand false --transparent false >/dev/null 2>&1 &
-  desktop_pids+=($!)
+  if [ "${2:-}" != notray ]; then
+    trayer --edge bottom --align right --widthtype request --height 24 --SetDockType true \
+           --expand false --transparent false >/dev/null 2>&1 &
+    desktop_pids+=($!)
+  fi
   # Ready once the window manager has announced itself and the tray host has its window.
   local i
   for i in $(seq 1 100); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' &&
-      xwininfo -root -tree 2>/dev/null | grep -q '("trayer" "Trayer")' && break
+      { [ "${2:-}" = notray ] || xwininfo -root -tree 2>/dev/null | grep -q '("trayer" "Trayer")'; } && break
     sleep 0.1
   done
   trap desktop_stop EXIT

@@ -58,7 +58,19 @@ bool QtNotifierWindow::Visible() {
     return isVisible();
 }
 
+void QtNotifierWindow::setTrayless(bool trayless) {
+    if (trayless == trayless_) return;
+    trayless_ = trayless;
+    const bool shown = isVisible();
+    setWindowFlag(Qt::Tool, !trayless);  // a flag change hides the window
+    if (shown) show();
+}
+
 void QtNotifierWindow::SetVisible(bool visible) {
+    if (!visible && trayless_) {
+        showMinimized();
+        return;
+    }
     if (visible == isVisible()) return;
     setVisible(visible);
     if (visible) {

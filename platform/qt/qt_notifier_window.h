@@ -13,6 +13,11 @@ class QtNotifierWindow final : public QWidget, public IWindow {
     QtNotifierWindow();
 
     QWidget* browserHost() const { return browserHost_; }
+
+    // Without a tray icon to bring it back, the window gets a taskbar button and hiding
+    // minimises it instead, so that it stays reachable and can be closed.
+    void setTrayless(bool trayless);
+    bool trayless() const { return trayless_; }
     QToolButton* miniButton() const { return cmdMini_; }
 
     int Width() override;
@@ -46,4 +51,5 @@ class QtNotifierWindow final : public QWidget, public IWindow {
     QWidget* browserHost_;
     QToolButton* cmdMini_;
     std::uintptr_t iconHandle_ = 1;
+    bool trayless_ = false;
 };

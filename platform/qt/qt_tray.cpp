@@ -31,7 +31,16 @@ constexpr std::array<const char*, 7> kItemNames = {"mnuShow", "mnuClose",  "mnuP
                                                    "mnuQuit", "mnuSpace2", "mnuUni"};
 }  // namespace
 
-QtTray::QtTray(QWidget* window) : QObject(window), window_(window) {}
+QtTray::QtTray(QWidget* window) : QObject(window), window_(window) {
+    // Qt does not embed an icon into a tray host that appears later: look again now and then.
+    retry_.setInterval(5000);
+    connect(&retry_, &QTimer::timeout, this, [this] {
+        if (!registered_ || !QSystemTrayIcon::isSystemTrayAvailable()) return;
+        retry_.stop();
+        createIcon();
+        if (AvailabilityChanged) AvailabilityChanged(true);
+    });
+}
 
 QtTray::~QtTray() {
     delete icon_;
@@ -39,20 +48,33 @@ QtTray::~QtTray() {
 
 bool QtTray::NotifyIcon(std::uint32_t message, const TrayIconData& data) {
     if (message == kNimDelete) {
+        registered_ = false;
+        retry_.stop();
         if (!icon_) return false;
         icon_->hide();
         delete icon_;
         return true;
     }
-    if (message != kNimAdd || icon_) return false;
+    if (message != kNimAdd || registered_) return false;
+    registered_ = true;
+    tip_ = QString::fromLocal8Bit(data.szTip.data(),
+                                  qsizetype(strnlen(data.szTip.data(), data.szTip.size())));
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        createIcon();
+        return true;
+    }
+    retry_.start();
+    if (AvailabilityChanged) AvailabilityChanged(false);
+    return false;
+}
+
+void QtTray::createIcon() {
     icon_ = new QSystemTrayIcon(window_->windowIcon(), this);
-    icon_->setToolTip(QString::fromLocal8Bit(
-        data.szTip.data(), qsizetype(strnlen(data.szTip.data(), data.szTip.size()))));
+    icon_->setToolTip(tip_);
     connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
         if (MouseMessage) MouseMessage(MouseMessageFor(r));
     });
     icon_->show();
-    return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 QtPopupMenu::QtPopupMenu() : menu_(new QMenu) {

@@ -1,6 +1,8 @@
 #pragma once
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
+#include <functional>
 
 #include "platform/popup_menu.h"
 #include "platform/tray.h"
@@ -19,9 +21,18 @@ class QtTray final : public QObject, public ITray {
     bool NotifyIcon(std::uint32_t message, const TrayIconData& data) override;
     QSystemTrayIcon* icon() const { return icon_; }
 
+    // Told when the desktop has no notification area for the icon (false), and when one
+    // turns up later and the icon is in it (true).
+    std::function<void(bool available)> AvailabilityChanged;
+
   private:
+    void createIcon();
+
     QWidget* window_;
     QPointer<QSystemTrayIcon> icon_;
+    QString tip_;
+    bool registered_ = false;
+    QTimer retry_;
 };
 
 // mnuMenu as a pop-up QMenu, items in their fixed order with their stored captions.
