@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 
 scripts/deps.sh build run
-cmake -S . -B build -G Ninja -DTAVORIN_BUILD_TESTS=OFF -DTAVORIN_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B build -G Ninja >/dev/null
 cmake --build build -j"$(nproc)" --target Tavorin
 
 if [ -z "${DISPLAY:-}" ]; then

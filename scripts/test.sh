@@ -10,7 +10,8 @@ build=${BUILD_DIR:-build}
 
 strict=OFF
 [ -n "${CI:-}" ] && strict=ON
-cmake -S . -B "$build" -G Ninja -DTAVORIN_STRICT=$strict >/dev/null
+cmake -S . -B "$build" -G Ninja -DTAVORIN_STRICT=$strict -DTAVORIN_WITH_QT=ON \
+  -DTAVORIN_BUILD_TESTS=ON -DTAVORIN_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
 echo "== format"
