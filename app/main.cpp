@@ -9,6 +9,7 @@
 #include "platform/qt/qt_browser.h"
 #include "platform/qt/qt_desktop.h"
 #include "platform/qt/qt_notifier_window.h"
+#include "platform/qt/qt_param_host.h"
 #include "platform/qt/qt_transfer.h"
 #include "platform/qt/qt_tray.h"
 #include "platform/qt/termination_signals.h"
@@ -30,8 +31,9 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 
     QApplication app(argc, argv);
+    // No display name: X11 would append it to every title, and the configuration window's
+    // title is exactly "Tavorin". An untitled window still shows the application name.
     QApplication::setApplicationName("Quorvellis");
-    QApplication::setApplicationDisplayName("Quorvellis");
     QApplication::setQuitOnLastWindowClosed(false);
 
     auto userKeys = MakeUserKeyStore();
@@ -64,6 +66,8 @@ int main(int argc, char** argv) {
 
     frmMenu form(settings, {window, browser, inet, timer, tray, menu, messageBox, shell,
                             *fileSystem, desktop, *userKeys});
+    QtParamHost paramHost(settings, messageBox, shell, *fileSystem);
+    form.paramHost = &paramHost;
     tray.AvailabilityChanged = [&](bool available) {
         window.setTrayless(!available);
         if (!available) form.mnuShow_Click();

@@ -1,8 +1,8 @@
 #pragma once
 #include <cstdint>
-#include <functional>
 #include <string>
 
+#include "builder/param_host.h"
 #include "platform/browser.h"
 #include "platform/desktop.h"
 #include "platform/file_system.h"
@@ -53,8 +53,8 @@ class frmMenu {
     void mnuUni_Click() { UninstallCommand(); }
     void UninstallCommand();
 
-    // Opens the configuration window once one exists; until then configure only hides.
-    std::function<void()> OpenConfiguration;
+    // The configuration window's host, borrowed; without one, configure only hides.
+    IParamHost* paramHost = nullptr;
 
     std::string PageUrl;
     std::int16_t TickCounter = 0;

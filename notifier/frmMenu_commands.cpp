@@ -1,3 +1,4 @@
+#include "builder/frmParam.h"
 #include "notifier/frmMenu.h"
 #include "platform/paths.h"
 #include "text/modLangue.h"
@@ -76,10 +77,17 @@ void frmMenu::mnuClose_Click() {
 }
 
 void frmMenu::mnuParam_Click() {
-    if (OpenConfiguration)
-        OpenConfiguration();
-    else
+    if (!paramHost) {
         mnuClose_Click();
+        return;
+    }
+    // The first touch creates the window, so its load runs before these writes.
+    frmParam& configuration = paramHost->Window();
+    configuration.view().SetCaption(Ctl::txtWebPage, PageUrl);
+    const std::string icon = JoinPath(ports_.fileSystem.ProgramFolder(), "Info.ico");
+    if (ports_.fileSystem.FileExists(icon)) configuration.view().SetCaption(Ctl::lblIconPath, icon);
+    mnuClose_Click();
+    paramHost->Show();
 }
 
 void frmMenu::mnuQuit_Click() {

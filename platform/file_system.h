@@ -16,6 +16,17 @@ class IFileSystem {
     // where it matters, files that cannot be run are passed over. Empty when none.
     virtual std::string FindFirstFile(const std::string& folder, const std::string& prefix,
                                       const std::string& suffix) = 0;
+
+    // The fixed folder under which the builder generates copies ("C:\Tavorin" on Windows,
+    // ~/Tavorin elsewhere), without a trailing separator.
+    virtual std::string BuilderBaseFolder() = 0;
+    virtual bool FolderExists(const std::string& path) = 0;
+    // Creates one folder; its parent must exist. reason says why on failure.
+    virtual bool CreateFolder(const std::string& path, std::string& reason) = 0;
+    // Copies a file over any existing destination without ever leaving a truncated or
+    // half-written destination behind; keeps the source's permissions. Copying a file
+    // onto itself changes nothing.
+    virtual bool CopyFile(const std::string& from, const std::string& to, std::string& reason) = 0;
 };
 
 #include <memory>

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -554,11 +555,88 @@ TEST_F(FrmMenuTest, ConfigureWithoutConfigurationWindowOnlyHides) {
     EXPECT_EQ(log, (CallLog{kMinimise, kInvisible}));
 }
 
-TEST_F(FrmMenuTest, ConfigureOpensTheConfigurationWindow) {
+// The configuration window behind the tray command.
+class FrmMenuConfigureTest : public FrmMenuTest {
+  protected:
+    FrmMenuConfigureTest() { form.paramHost = &host; }
+
+    // What the command did after the window's own load procedure.
+    CallLog AfterLoad() {
+        const auto start = std::find_if(log.begin(), log.end(), [](const std::string& entry) {
+            return entry.starts_with("view.SetCaption(txtWebPage,");
+        });
+        return CallLog(start, log.end());
+    }
+
+    FakeParamView paramView{log};
+    FakeBrowser preview{log};
+    FakeFileDialog dialog{log};
+    FakeParamHost host{
+        log, settings, paramView, {paramView, preview, dialog, messageBox, shell, files}};
+};
+
+TEST_F(FrmMenuConfigureTest, LoadsTheWindowThenFillsItInHidesAndShowsIt) {
     Load();
-    form.OpenConfiguration = [&] { log.push_back("hook.OpenConfiguration()"); };
+    files.existing.insert(InFolder("Info.ico"));
+    window.visible = true;
     menu.Click(MenuItem::mnuParam);
-    EXPECT_EQ(log, CallLog{"hook.OpenConfiguration()"});
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front(), "host.Create()");
+    EXPECT_EQ(Only(log, "view.SetTabCaption").size(), 3u);  // the load ran first
+    EXPECT_EQ(AfterLoad(), (CallLog{Call("view.SetCaption", "txtWebPage", form.PageUrl),
+                                    Call("fs.FileExists", InFolder("Info.ico")),
+                                    Call("view.SetCaption", "lblIconPath", InFolder("Info.ico")),
+                                    kMinimise, kInvisible, "host.Show()", "view.Show()"}));
+    EXPECT_EQ(paramView.Caption(Ctl::txtWebPage), DefaultPage());
+}
+
+TEST_F(FrmMenuConfigureTest, WithoutTheProgramsIconThePathIsLeftAlone) {
+    Load();
+    menu.Click(MenuItem::mnuParam);
+    EXPECT_EQ(AfterLoad(), (CallLog{Call("view.SetCaption", "txtWebPage", form.PageUrl),
+                                    Call("fs.FileExists", InFolder("Info.ico")), kMinimise,
+                                    kInvisible, "host.Show()", "view.Show()"}));
+    EXPECT_EQ(paramView.Caption(Ctl::lblIconPath), "");
+}
+
+TEST_F(FrmMenuConfigureTest, AgainWhileOpenOnlyRefillsTheAddressAndIcon) {
+    Load();
+    menu.Click(MenuItem::mnuParam);
+    paramView.SetCaption(Ctl::txtName, "Shop");
+    paramView.SetCaption(Ctl::txtWebPage, "http://elsewhere/");
+    paramView.captions[Ctl::cmbDelai] = "60";
+    paramView.UserSelectsTab(1);  // builds the files list
+    paramView.UserSelectsTab(2);
+    files.existing.insert(InFolder("Info.ico"));
+    log.clear();
+
+    menu.Click(MenuItem::mnuParam);
+    EXPECT_EQ(log, (CallLog{Call("view.SetCaption", "txtWebPage", form.PageUrl),
+                            Call("fs.FileExists", InFolder("Info.ico")),
+                            Call("view.SetCaption", "lblIconPath", InFolder("Info.ico")), kMinimise,
+                            kInvisible, "host.Show()", "view.Show()"}));
+    EXPECT_EQ(paramView.Caption(Ctl::txtName), "Shop");
+    EXPECT_EQ(paramView.Caption(Ctl::cmbDelai), "60");
+    EXPECT_EQ(paramView.tab, 2);
+    EXPECT_EQ(paramView.lists[Ctl::lstProgr].size(), 3u);
+}
+
+TEST_F(FrmMenuConfigureTest, AfterClosingTheWindowStartsAfresh) {
+    Load();
+    menu.Click(MenuItem::mnuParam);
+    paramView.SetCaption(Ctl::txtName, "Shop");
+    paramView.captions[Ctl::cmbDelai] = "60";
+    paramView.UserSelectsTab(1);
+    paramView.Click(Ctl::cmdUndo);
+    log.clear();
+
+    menu.Click(MenuItem::mnuParam);
+    EXPECT_EQ(log.front(), "host.Create()");
+    EXPECT_EQ(paramView.Caption(Ctl::txtName), "MyTavorin");
+    EXPECT_EQ(paramView.Caption(Ctl::cmbDelai), "15");
+    EXPECT_EQ(paramView.tab, 0);
+    EXPECT_EQ(paramView.Caption(Ctl::lblFolder), "");
+    EXPECT_TRUE(paramView.lists[Ctl::lstProgr].empty());
 }
 
 TEST_F(FrmMenuTest, SeparatorsDoNothing) {

@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -51,7 +54,39 @@ class PosixFileSystem final : public IFileSystem {
         return *std::min_element(names.begin(), names.end());
     }
 
-  private:
+      std::string BuilderBaseFolder() override {
+        const char* home = std::getenv("HOME");
+        return (std::filesystem::path(home && *home ? home : "/tmp") / "Tavorin").string();
+    }
+
+    bool FolderExists(const std::string& path) override {
+        std::error_code error;
+        return std::filesystem::is_directory(path, error);
+    }
+
+    bool CreateFolder(const std::string& path, std::string& reason) override {
+        if (::mkdir(path.c_str(), 0777) == 0) return true;
+        reason = std::strerror(errno);
+        return false;
+    }
+
+    bool CopyFile(const std::string& from, const std::string& to, std::string& reason) override {
+        std::error_code error;
+        if (std::filesystem::equivalent(from, to, error)) return true;
+        // Copy beside, then rename: a running or half-copied target is never truncated.
+        const std::string temporary = to + ".part" + std::to_string(::getpid());
+        std::filesystem::copy_file(from, temporary,
+                                   std::filesystem::copy_options::overwrite_existing, error);
+        if (!error) std::filesystem::rename(temporary, to, error);
+        if (error) {
+            reason = error.message();
+            std::filesystem::remove(temporary, error);
+            return false;
+        }
+        return true;
+    }
+
+private:
     static std::filesystem::path Executable() {
         std::error_code error;
         auto path = std::filesystem::read_symlink("/proc/self/exe", error);
