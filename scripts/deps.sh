@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Tavorin needs to build, run and test, when missing.
-# Usage: scripts/deps.sh [build|run|test]...   (quiet when everything is present)
+# Usage: scripts/deps.sh [build|run|test|windows]...   (quiet when everything is present)
 set -euo pipefail
 
 build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev libgl-dev)
 run=(xvfb xauth openbox trayer x11-utils xdotool fonts-dejavu-core python3)
-test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format)
+test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format imagemagick)
+# The Windows cross build and its tests under Wine (scripts/test_windows.sh).
+windows=(cmake ninja-build g++-mingw-w64-x86-64 wine64 wine googletest)
 
 wanted=()
-for set in "${@:-build run test}"; do
+sets=("$@")
+[ ${#sets[@]} -eq 0 ] && sets=(build run test)
+for set in "${sets[@]}"; do
   case "$set" in
     build) wanted+=("${build[@]}") ;;
     run) wanted+=("${run[@]}") ;;
     test) wanted+=("${test[@]}") ;;
+    windows) wanted+=("${windows[@]}") ;;
     *) echo "deps.sh: unknown set '$set'" >&2; exit 2 ;;
   esac
 done

@@ -22,3 +22,4 @@ echo "== tests"
 source scripts/desktop.sh
 desktop_start
 ctest --test-dir "$build" --output-on-failure -j2 --timeout 600
+scripts/test_windows.sh

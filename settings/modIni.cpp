@@ -10,7 +10,9 @@
 #include "settings/ini_encoding.h"
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #else
 #include <unistd.h>
 #endif
@@ -195,6 +197,39 @@ const char* RefusalReason(std::string_view section, std::string_view key, std::s
 
 // ---- Files
 
+// Our paths are UTF-8 strings; on Windows a narrow path would be read in the ANSI code page.
+fs::path PathOf(const std::string& utf8) {
+    return fs::path(std::u8string_view(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+std::string Utf8Of(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::FILE* OpenFile(const fs::path& path, const char* mode) {
+#ifdef _WIN32
+    const std::wstring wideMode(mode, mode + std::strlen(mode));
+    return _wfopen(path.c_str(), wideMode.c_str());
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
+// Opens a new file for writing; fails with EEXIST when the name is taken.
+std::FILE* CreateNewFile(const fs::path& path) {
+#ifdef _WIN32
+    const int fd =
+        _wopen(path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0) return nullptr;
+    std::FILE* f = _fdopen(fd, "wb");
+    if (!f) _close(fd);
+    return f;
+#else
+    return std::fopen(path.c_str(), "wbx");
+#endif
+}
+
 bool Fail(std::string* reason, std::string message) {
     if (reason) *reason = std::move(message);
     return false;
@@ -209,9 +244,9 @@ struct FileBytes {
     int error = 0;  // errno of the failed open or read
 };
 
-FileBytes ReadFileBytes(const std::string& path, const char* mode) {
+FileBytes ReadFileBytes(const fs::path& path, const char* mode) {
     FileBytes result;
-    std::FILE* f = std::fopen(path.c_str(), mode);
+    std::FILE* f = OpenFile(path, mode);
     if (!f) {
         result.error = errno != 0 ? errno : EIO;
         return result;
@@ -232,12 +267,12 @@ std::optional<fs::path> ResolveLinks(fs::path path, std::string* reason) {
         if (!fs::is_symlink(fs::symlink_status(path, error))) return path;
         const fs::path to = fs::read_symlink(path, error);
         if (error) {
-            Fail(reason, "Cannot follow the link " + path.string() + ": " + error.message());
+            Fail(reason, "Cannot follow the link " + Utf8Of(path) + ": " + error.message());
             return std::nullopt;
         }
         path = to.is_absolute() ? to : path.parent_path() / to;
     }
-    Fail(reason, "Cannot follow the link " + path.string() + ": " + OsReason(ELOOP));
+    Fail(reason, "Cannot follow the link " + Utf8Of(path) + ": " + OsReason(ELOOP));
     return std::nullopt;
 }
 
@@ -248,7 +283,7 @@ std::FILE* CreateTempNextTo(const fs::path& target, fs::path& temp) {
         std::snprintf(suffix, sizeof suffix, ".tmp%08x", random());
         temp = target;
         temp += suffix;
-        std::FILE* f = std::fopen(temp.string().c_str(), "wbx");
+        std::FILE* f = CreateNewFile(temp);
         if (f || errno != EEXIST) return f;
     }
     errno = EEXIST;
@@ -273,7 +308,7 @@ bool DiscardTemp(const fs::path& temp, std::string* reason, std::string message)
 // a crash or a full disk never leaves a half-written settings file.
 bool ReplaceFile(const fs::path& target, std::string_view bytes, bool existed,
                  std::string* reason) {
-    const std::string name = target.string();
+    const std::string name = Utf8Of(target);
     fs::path temp;
     std::FILE* f = CreateTempNextTo(target, temp);
     if (!f) {
@@ -317,7 +352,7 @@ std::optional<std::string> FindIniValue(std::string_view text, std::string_view 
 
 std::string ReadIniValue(std::string_view section, std::string_view key, const std::string& file,
                          std::string_view defaultValue) {
-    const FileBytes read = ReadFileBytes(file, "rb");
+    const FileBytes read = ReadFileBytes(PathOf(file), "rb");
     if (read.error != 0) return std::string(defaultValue);
     const auto value = FindIniValue(DecodeIniBytes(read.bytes).text, section, key);
     return value ? CutToChars(*value, kMaxValueChars) : std::string(defaultValue);
@@ -331,13 +366,13 @@ bool WriteIniValue(std::string_view section, std::string_view key, std::string_v
     if (const char* why = RefusalReason(sectionName, keyName, text)) {
         return Fail(reason, "Refusing to write to " + file + ": " + why);
     }
-    const auto target = ResolveLinks(fs::path(file), reason);
+    const auto target = ResolveLinks(PathOf(file), reason);
     if (!target) return false;
     // Opened for update so that a read-only file is refused, not replaced.
-    const FileBytes current = ReadFileBytes(target->string(), "r+b");
+    const FileBytes current = ReadFileBytes(*target, "r+b");
     const bool existed = current.error == 0;
     if (!existed && current.error != ENOENT) {
-        return Fail(reason, "Cannot write " + target->string() + ": " + OsReason(current.error));
+        return Fail(reason, "Cannot write " + Utf8Of(*target) + ": " + OsReason(current.error));
     }
     const DecodedText decoded = existed ? DecodeIniBytes(current.bytes) : DecodedText{};
     const auto edited = EditIniText(decoded.text, sectionName, keyName, text);

@@ -419,7 +419,7 @@ TEST_F(ResolveSettingsTest, MissingFolderGivesDefaults) {
 
 #ifndef _WIN32
 
-class ConfUserKeyStoreTest : public ::testing::Test {
+class ConfUserKeyStoreTest_Posix : public ::testing::Test {
   protected:
     void WriteConf(const std::string& body) {
         folder.Write(fs::path("Orbelia") / "Quorvellis.conf", body);
@@ -432,7 +432,7 @@ class ConfUserKeyStoreTest : public ::testing::Test {
     ConfUserKeyStore store{folder.path().string()};
 };
 
-TEST_F(ConfUserKeyStoreTest, MissingFileIsAMissingKey) {
+TEST_F(ConfUserKeyStoreTest_Posix, MissingFileIsAMissingKey) {
     KeyHandle handle = 0;
     EXPECT_NE(store.OpenKey(kKeyPath, handle), kErrorSuccess);
     EXPECT_EQ(handle, 0u);
@@ -445,7 +445,7 @@ TEST_F(ConfUserKeyStoreTest, MissingFileIsAMissingKey) {
     EXPECT_EQ(settings.ScanTicks, 90);
 }
 
-TEST_F(ConfUserKeyStoreTest, ValuesAndTheirTypes) {
+TEST_F(ConfUserKeyStoreTest_Posix, ValuesAndTheirTypes) {
     WriteConf(
         "[Settings]\n"
         "urlInfo=http://conf.test/page\n"
@@ -465,14 +465,14 @@ TEST_F(ConfUserKeyStoreTest, ValuesAndTheirTypes) {
     EXPECT_TRUE(std::holds_alternative<std::monostate>(Read("absent")));
 }
 
-TEST_F(ConfUserKeyStoreTest, NamesIgnoreCase) {
+TEST_F(ConfUserKeyStoreTest_Posix, NamesIgnoreCase) {
     WriteConf("[settings]\nURLINFO=http://conf.test/\n");
     EXPECT_EQ(Read("urlInfo"), RegValue(std::string("http://conf.test/")));
     EXPECT_EQ(Read("urlinfo", "SOFTWARE\\Orbelia\\Quorvellis\\SETTINGS"),
               RegValue(std::string("http://conf.test/")));
 }
 
-TEST_F(ConfUserKeyStoreTest, OtherKeyPathsAreNotFound) {
+TEST_F(ConfUserKeyStoreTest_Posix, OtherKeyPathsAreNotFound) {
     WriteConf("[Settings]\nLangue=fr\n[Other]\nLangue=de\n");
     folder.Write(fs::path("Orbelia") / "Other.conf", "[Settings]\nLangue=it\n");
     EXPECT_EQ(Read("Langue", "SoftWare\\Orbelia\\Quorvellis\\Other"), RegValue(std::string("de")));
@@ -484,7 +484,7 @@ TEST_F(ConfUserKeyStoreTest, OtherKeyPathsAreNotFound) {
     }
 }
 
-TEST_F(ConfUserKeyStoreTest, ClosedHandleNoLongerReads) {
+TEST_F(ConfUserKeyStoreTest_Posix, ClosedHandleNoLongerReads) {
     WriteConf("[Settings]\nLangue=fr\n");
     KeyHandle handle = 0;
     ASSERT_EQ(store.OpenKey(kKeyPath, handle), kErrorSuccess);
@@ -497,7 +497,7 @@ TEST_F(ConfUserKeyStoreTest, ClosedHandleNoLongerReads) {
     EXPECT_NE(store.QueryValue(handle, "Langue", &type, nullptr, &size), kErrorSuccess);
 }
 
-TEST_F(ConfUserKeyStoreTest, TooSmallBufferReportsTheSizeNeeded) {
+TEST_F(ConfUserKeyStoreTest_Posix, TooSmallBufferReportsTheSizeNeeded) {
     WriteConf("[Settings]\nurlInfo=abcdef\n");
     KeyHandle handle = 0;
     ASSERT_EQ(store.OpenKey(kKeyPath, handle), kErrorSuccess);
@@ -510,14 +510,14 @@ TEST_F(ConfUserKeyStoreTest, TooSmallBufferReportsTheSizeNeeded) {
 
 // Start-up opens the key up to three times: a buffer sized for the largest possible file
 // on each open costs more than the rest of the start-up together.
-TEST_F(ConfUserKeyStoreTest, SmallFileIsReadWithoutAHugeBuffer) {
+TEST_F(ConfUserKeyStoreTest_Posix, SmallFileIsReadWithoutAHugeBuffer) {
     WriteConf("[Settings]\nLangue=fr\n");
     AllocationProbe probe;
     EXPECT_EQ(Read("Langue"), RegValue(std::string("fr")));
     EXPECT_LT(probe.Largest(), std::size_t{1} << 20);
 }
 
-TEST_F(ConfUserKeyStoreTest, SettingsResolveFromTheFile) {
+TEST_F(ConfUserKeyStoreTest_Posix, SettingsResolveFromTheFile) {
     WriteConf(
         "[Settings]\r\nurlInfo=http://conf.test/\r\nLangue=fr\r\nDelaiInfo=dword:0000001e\r\n");
     SharedSettings settings;
@@ -527,7 +527,7 @@ TEST_F(ConfUserKeyStoreTest, SettingsResolveFromTheFile) {
     EXPECT_EQ(settings.ScanTicks, 180);
 }
 
-TEST_F(ConfUserKeyStoreTest, StringPeriodWithBlanks) {
+TEST_F(ConfUserKeyStoreTest_Posix, StringPeriodWithBlanks) {
     WriteConf("[Settings]\nDelaiInfo=\" 7 \"\n");
     SharedSettings settings;
     settings.IniPath = (folder.path() / "Param.ini").string();

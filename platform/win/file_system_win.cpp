@@ -1,0 +1,156 @@
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/paths.h"
+#include "platform/win/ansi.h"
+
+namespace {
+
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+}
+
+// The order an NTFS listing gives: case-insensitive, then by bytes so the result never
+// depends on the listing.
+bool NameBefore(const std::string& a, const std::string& b) {
+    const auto folded =
+        std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                     [](char x, char y) { return AsciiLower(x) < AsciiLower(y); });
+    if (folded || !SameIgnoringCase(a, b)) return folded;
+    return a < b;
+}
+
+DWORD Attributes(const std::string& path) {
+    return GetFileAttributesA(Utf8ToAnsi(path).c_str());
+}
+
+std::string LastErrorText() {
+    return ErrorText(GetLastError());
+}
+
+// Volume serial and file index: the file's identity whatever path names it.
+bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+    const HANDLE file = CreateFileA(Utf8ToAnsi(path).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool ok = GetFileInformationByHandle(file, &info) != 0;
+    CloseHandle(file);
+    return ok;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    BY_HANDLE_FILE_INFORMATION first{}, second{};
+    return FileIdentity(a, first) && FileIdentity(b, second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
+}
+
+class WindowsFileSystem final : public IFileSystem {
+  public:
+    std::string ProgramFolder() override {
+        const std::string path = ModulePath();
+        const std::size_t slash = path.find_last_of("\\/");
+        if (slash == std::string::npos) return {};
+        // A drive root keeps its backslash: "C:\", not "C:".
+        if (slash == 2 && path[1] == ':') return path.substr(0, 3);
+        return path.substr(0, slash);
+    }
+
+    std::string ExeName() override {
+        const std::string path = ModulePath();
+        return path.substr(path.find_last_of("\\/") + 1);
+    }
+
+    bool FileExists(const std::string& path) override {
+        const DWORD attributes = Attributes(path);
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+
+    std::string FindFirstFile(const std::string& folder, const std::string& prefix,
+                              const std::string& suffix) override {
+        const std::string pattern = Utf8ToAnsi(JoinPath(folder, prefix + "*" + suffix));
+        WIN32_FIND_DATAA found{};
+        const HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return {};
+        constexpr DWORD kPassedOver =
+            FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+        std::vector<std::string> names;
+        do {
+            if (found.dwFileAttributes & kPassedOver) continue;
+            const std::string name = AnsiToUtf8(found.cFileName);
+            // The pattern also matches short 8.3 names ("uninstall.exe1" as UNINST~1.EXE):
+            // only the real name counts.
+            if (name.size() < prefix.size() + suffix.size() ||
+                !SameIgnoringCase(std::string_view(name).substr(0, prefix.size()), prefix) ||
+                !SameIgnoringCase(std::string_view(name).substr(name.size() - suffix.size()),
+                                  suffix))
+                continue;
+            names.push_back(name);
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+        if (names.empty()) return {};
+        return *std::min_element(names.begin(), names.end(), NameBefore);
+    }
+
+    std::string BuilderBaseFolder() override { return "C:\\Tavorin"; }
+
+    bool FolderExists(const std::string& path) override {
+        const DWORD attributes = Attributes(path);
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+
+    bool CreateFolder(const std::string& path, std::string& reason) override {
+        if (CreateDirectoryA(Utf8ToAnsi(path).c_str(), nullptr)) return true;
+        reason = LastErrorText();
+        return false;
+    }
+
+    bool CopyFile(const std::string& from, const std::string& to, std::string& reason) override {
+        if (SameFile(from, to)) return true;
+        // Copy beside, then rename: a running or half-copied target is never truncated.
+        const std::string temporary = to + ".part" + std::to_string(GetCurrentProcessId());
+        const std::string ansiTemporary = Utf8ToAnsi(temporary);
+        if (!CopyFileA(Utf8ToAnsi(from).c_str(), ansiTemporary.c_str(), FALSE)) {
+            reason = LastErrorText();
+            DeleteFileA(ansiTemporary.c_str());
+            return false;
+        }
+        if (!MoveFileExA(ansiTemporary.c_str(), Utf8ToAnsi(to).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            reason = LastErrorText();
+            DeleteFileA(ansiTemporary.c_str());
+            return false;
+        }
+        return true;
+    }
+
+  private:
+    static std::string ModulePath() {
+        std::wstring path(MAX_PATH, L'\0');
+        for (;;) {
+            const DWORD length =
+                GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+            if (length == 0) return {};
+            if (length < path.size()) {
+                path.resize(length);
+                return WideToUtf8(path);
+            }
+            path.resize(path.size() * 2);  // cut short: a long path
+        }
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<IFileSystem> MakeFileSystem() {
+    return std::make_unique<WindowsFileSystem>();
+}

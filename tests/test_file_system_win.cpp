@@ -1,0 +1,180 @@
+// The Windows file system pieces against a real (Wine) file system.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "platform/file_system.h"
+#include "platform/paths.h"
+#include "platform/win/ansi.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class FileSystemTest_Windows : public ::testing::Test {
+  protected:
+    FileSystemTest_Windows() {
+        std::random_device random;
+        folder_ = (fs::temp_directory_path() / ("tavorin-fs-" + std::to_string(random()))).string();
+        fs::create_directories(folder_);
+    }
+    ~FileSystemTest_Windows() override {
+        // Hidden, system and read-only files would stop the removal.
+        std::error_code ignored;
+        for (const auto& entry : fs::recursive_directory_iterator(folder_, ignored))
+            SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+        fs::remove_all(folder_, ignored);
+    }
+
+    std::string PathOf(const std::string& name) const { return JoinPath(folder_, name); }
+    std::string Put(const std::string& name, const std::string& bytes,
+                    DWORD attributes = FILE_ATTRIBUTE_NORMAL) const {
+        const std::string path = PathOf(name);
+        std::ofstream(fs::path(Utf8ToWide(path)), std::ios::binary) << bytes;
+        if (attributes != FILE_ATTRIBUTE_NORMAL)
+            SetFileAttributesW(Utf8ToWide(path).c_str(), attributes);
+        return path;
+    }
+    static std::string Get(const std::string& path) {
+        std::ostringstream out;
+        out << std::ifstream(fs::path(Utf8ToWide(path)), std::ios::binary).rdbuf();
+        return out.str();
+    }
+    std::size_t EntryCount() const {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder_), {}));
+    }
+    std::string First() { return files_->FindFirstFile(folder_, "unins", ".exe"); }
+
+    std::string folder_;
+    std::unique_ptr<IFileSystem> files_ = MakeFileSystem();
+};
+
+TEST_F(FileSystemTest_Windows, UninstallerSearchPassesOverFoldersHiddenAndSystemFiles) {
+    fs::create_directory(PathOf("unins1.exe"));
+    Put("unins000.exe", "x", FILE_ATTRIBUTE_HIDDEN);
+    Put("unins001.exe", "x", FILE_ATTRIBUTE_SYSTEM);
+    Put("unins.txt", "x");
+    Put("uninstall.exe1", "x");  // where short names exist, UNINST~1.EXE fits the pattern
+    Put("xunins2.exe", "x");
+    EXPECT_EQ(First(), "");
+    Put("unins002.exe", "x", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+    EXPECT_EQ(First(), "unins002.exe");
+}
+
+TEST_F(FileSystemTest_Windows, FirstUninstallerInNameOrder) {
+    Put("unins001.exe", "x");
+    Put("UNINS002.EXE", "x");
+    EXPECT_EQ(First(), "unins001.exe");
+    Put("unins000.exe", "x");
+    EXPECT_EQ(First(), "unins000.exe");
+    EXPECT_EQ(files_->FindFirstFile(folder_ + "\\", "UNINS", ".EXE"), "unins000.exe");
+    EXPECT_EQ(files_->FindFirstFile(PathOf("absent"), "unins", ".exe"), "");
+}
+
+TEST_F(FileSystemTest_Windows, ProgramFolderAndNameNameTheRunningExecutable) {
+    const std::string folder = files_->ProgramFolder();
+    const std::string name = files_->ExeName();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_NE(folder.back(), '\\');
+    EXPECT_EQ(name.find_first_of("\\/"), std::string::npos);
+    EXPECT_EQ(StripExecutableSuffix(name) + ".exe", name);
+    EXPECT_TRUE(files_->FolderExists(folder));
+    EXPECT_TRUE(files_->FileExists(JoinPath(folder, name)));
+}
+
+TEST_F(FileSystemTest_Windows, FilesAndFoldersAreTold) {
+    const std::string file = Put("a.txt", "x");
+    EXPECT_TRUE(files_->FileExists(file));
+    EXPECT_FALSE(files_->FolderExists(file));
+    EXPECT_TRUE(files_->FolderExists(folder_));
+    EXPECT_FALSE(files_->FileExists(folder_));
+    EXPECT_FALSE(files_->FileExists(PathOf("absent.txt")));
+    EXPECT_FALSE(files_->FolderExists(PathOf("absent")));
+}
+
+TEST_F(FileSystemTest_Windows, CreateFolderMakesOneLevel) {
+    std::string reason;
+    EXPECT_TRUE(files_->CreateFolder(PathOf("one"), reason)) << reason;
+    EXPECT_TRUE(fs::is_directory(PathOf("one")));
+    EXPECT_FALSE(files_->CreateFolder(PathOf("one"), reason));
+    EXPECT_FALSE(reason.empty());
+    reason.clear();
+    EXPECT_FALSE(files_->CreateFolder(PathOf("two\\three"), reason));
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(reason.find('\n'), std::string::npos) << reason;
+    EXPECT_FALSE(fs::exists(PathOf("two")));
+}
+
+TEST_F(FileSystemTest_Windows, CopyFileReplacesAnExistingFile) {
+    const std::string from = Put("new.exe", "new");
+    const std::string to = Put("old.exe", "older and longer");
+    std::string reason;
+    EXPECT_TRUE(files_->CopyFile(from, to, reason)) << reason;
+    EXPECT_EQ(Get(to), "new");
+    EXPECT_EQ(Get(from), "new");
+    EXPECT_TRUE(files_->CopyFile(from, PathOf("fresh.exe"), reason)) << reason;
+    EXPECT_EQ(Get(PathOf("fresh.exe")), "new");
+    EXPECT_EQ(EntryCount(), 3u) << "no temporary file left behind";
+}
+
+TEST_F(FileSystemTest_Windows, CopyFileOntoItselfKeepsTheFile) {
+    const std::string file = Put("Tavorin.exe", "program");
+    fs::create_directory(PathOf("sub"));
+    // Held open as a running program holds its file: replacing it, even by itself, would fail.
+    const HANDLE held = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::string reason;
+    for (const std::string& same :
+         {file, PathOf("TAVORIN.EXE"), PathOf("sub\\..\\Tavorin.exe"), folder_ + "/Tavorin.exe"}) {
+        EXPECT_TRUE(files_->CopyFile(file, same, reason)) << same << ": " << reason;
+        EXPECT_EQ(Get(file), "program") << same;
+    }
+    CloseHandle(held);
+    EXPECT_EQ(EntryCount(), 2u);
+}
+
+TEST_F(FileSystemTest_Windows, FailedCopyKeepsTheTargetAndNamesAReason) {
+    const std::string to = Put("running.exe", "running program");
+    std::string reason;
+    EXPECT_FALSE(files_->CopyFile(PathOf("absent.exe"), to, reason));
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(Get(to), "running program");
+
+    // A running program's file cannot be deleted or replaced, only read.
+    const std::string from = Put("new.exe", "new");
+    const HANDLE held =
+        CreateFileA(to.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    reason.clear();
+    EXPECT_FALSE(files_->CopyFile(from, to, reason));
+    CloseHandle(held);
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(Get(to), "running program");
+    EXPECT_EQ(EntryCount(), 2u) << "no temporary file left behind";
+
+    EXPECT_FALSE(files_->CopyFile(from, PathOf("absent\\new.exe"), reason));
+}
+
+TEST_F(FileSystemTest_Windows, NamesCrossTheAnsiBoundaryAsUtf8) {
+    if (Utf8ToAnsi("\xC3\xA9") == "?") GTEST_SKIP() << "the ANSI code page lacks \u00e9";
+    std::string reason;
+    const std::string accented = PathOf("caf\xC3\xA9");
+    ASSERT_TRUE(files_->CreateFolder(accented, reason)) << reason;
+    EXPECT_TRUE(fs::is_directory(fs::path(Utf8ToWide(accented))));
+    EXPECT_TRUE(files_->FolderExists(accented));
+
+    Put("caf\xC3\xA9\\unins\xC3\xA9.exe", "x");
+    EXPECT_EQ(files_->FindFirstFile(accented, "unins", ".exe"), "unins\xC3\xA9.exe");
+    EXPECT_TRUE(files_->FileExists(accented + "\\unins\xC3\xA9.exe"));
+    EXPECT_TRUE(files_->CopyFile(accented + "\\unins\xC3\xA9.exe",
+                                 accented + "\\d\xC3\xA9j\xC3\xA0.exe", reason))
+        << reason;
+    EXPECT_EQ(Get(accented + "\\d\xC3\xA9j\xC3\xA0.exe"), "x");
+}
+
+}  // namespace
