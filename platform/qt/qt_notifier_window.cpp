@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QImageReader>
 #include <QPainter>
+#include <QTimer>
 #include <QToolButton>
 
 #include "platform/qt/twips.h"
@@ -80,16 +81,20 @@ void QtNotifierWindow::SetVisible(bool visible) {
 }
 
 int QtNotifierWindow::WindowState() {
-    return isMinimized() ? vbMinimized : vbNormal;
+    return minimized_ || isMinimized() ? vbMinimized : vbNormal;
 }
 
 void QtNotifierWindow::SetWindowState(int state) {
-    Qt::WindowStates states = windowState();
-    if (state == vbMinimized)
-        states |= Qt::WindowMinimized;
-    else
-        states &= ~Qt::WindowMinimized;
-    setWindowState(states);
+    minimized_ = state == vbMinimized;
+    if (!minimized_) {
+        if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+        return;
+    }
+    // Hiding usually follows at once. Iconified and then withdrawn, the window may come back
+    // iconic on its next show, so iconify only a window still shown once the caller is done.
+    QTimer::singleShot(0, this, [this] {
+        if (minimized_ && isVisible()) setWindowState(windowState() | Qt::WindowMinimized);
+    });
 }
 
 void QtNotifierWindow::SetWindowPos(std::intptr_t insertAfter, int, int, int, int, unsigned) {

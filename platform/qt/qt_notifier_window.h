@@ -52,4 +52,5 @@ class QtNotifierWindow final : public QWidget, public IWindow {
     QToolButton* cmdMini_;
     std::uintptr_t iconHandle_ = 1;
     bool trayless_ = false;
+    bool minimized_ = false;
 };

@@ -71,9 +71,12 @@ bool QtTray::NotifyIcon(std::uint32_t message, const TrayIconData& data) {
 void QtTray::createIcon() {
     icon_ = new QSystemTrayIcon(window_->windowIcon(), this);
     icon_->setToolTip(tip_);
-    connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-        if (MouseMessage) MouseMessage(MouseMessageFor(r));
-    });
+    connect(
+        icon_, &QSystemTrayIcon::activated, this,
+        [this](QSystemTrayIcon::ActivationReason r) {
+            if (MouseMessage) MouseMessage(MouseMessageFor(r));
+        },
+        Qt::QueuedConnection);
     icon_->show();
 }
 
