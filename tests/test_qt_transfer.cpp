@@ -366,6 +366,27 @@ TEST_F(QtTransferTest, SendsUserAgentAndDecodesGzip) {
     EXPECT_EQ(FetchBody(server.urlString()).size(), big.size());
 }
 
+TEST_F(QtTransferTest, LargeBodiesOfEveryStatusGetThroughTheBoundedReadBuffer) {
+    // Bodies are read as they arrive: one the transfer does not want must still be drained,
+    // or the reply would never finish.
+    const QByteArray page = BinaryBody(3 * 1024 * 1024 + 11);
+    const QByteArray filler(1024 * 1024, 'x');
+    server.setHandler([&](const HttpRequest& r) {
+        if (r.path == "/moved") {
+            HttpResponse moved = HttpResponse::redirect(302, "/page");
+            moved.body = filler;
+            return moved;
+        }
+        if (r.path == "/broken") return HttpResponse::withStatus(500, filler);
+        return HttpResponse::ok(page);
+    });
+    Make();
+    EXPECT_EQ(FetchBody(server.urlString("/page")), page);
+    EXPECT_EQ(FetchBody(server.urlString("/moved")), page);
+    EXPECT_EQ(Fetch(server.urlString("/broken"), 3000), kStateError);
+    EXPECT_FALSE(transfer->Busy());
+}
+
 TEST_F(QtTransferTest, HandlerFailureOrDestructionLeavesNothingBehind) {
     server.setHandler([](const HttpRequest& r) {
         return r.path == "/hang" ? HttpResponse::silent() : HttpResponse::ok("page");

@@ -10,6 +10,7 @@
 namespace {
 
 const QByteArray kUserAgent = QByteArrayLiteral("Tavorin/" TAVORIN_VERSION);
+constexpr qint64 kReadBufferBytes = 256 * 1024;
 
 QString describe(const std::exception_ptr& error) {
     try {
@@ -104,10 +105,14 @@ void QtTransfer::send(const QUrl& target) {
     }
 
     QNetworkReply* reply = manager_.get(request);
+    // Delivered in bounded pieces: a large body read in one go stalls the event loop for tens
+    // of milliseconds while its fresh pages fault in.
+    reply->setReadBufferSize(kReadBufferBytes);
     reply_ = reply;
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] { onMetaData(reply); });
     connect(reply, &QNetworkReply::downloadProgress, this,
             [this, reply](qint64 received, qint64 total) { onProgress(reply, received, total); });
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] { onReadyRead(reply); });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { onFinished(reply); });
 }
 
@@ -167,6 +172,26 @@ void QtTransfer::onProgress(QNetworkReply* reply, qint64 received, qint64 total)
     if (reply != reply_) return;
     // Aborting here keeps the reply's own buffer from growing much past the cap.
     if (received > limits_.maxBodyBytes || total > limits_.maxBodyBytes) abortTooLarge(reply);
+}
+
+void QtTransfer::onReadyRead(QNetworkReply* reply) {
+    if (reply != reply_ || tooLarge_) return;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status < 200 || status >= 300) {
+        // A redirect's or an error's body is not ours, but with a bounded read buffer it must
+        // still be drained for the reply to finish.
+        reply->skip(reply->bytesAvailable());
+        return;
+    }
+    if (body_.size() + reply->bytesAvailable() > limits_.maxBodyBytes) {
+        abortTooLarge(reply);
+        return;
+    }
+    try {
+        takeBody(reply);
+    } catch (...) {
+        abortTooLarge(reply);
+    }
 }
 
 void QtTransfer::abortTooLarge(QNetworkReply* reply) {

@@ -44,6 +44,7 @@ class QtTransfer final : public QObject, public ITransfer {
     void dropReply();
     void onMetaData(QNetworkReply* reply);
     void onProgress(QNetworkReply* reply, qint64 received, qint64 total);
+    void onReadyRead(QNetworkReply* reply);
     void onFinished(QNetworkReply* reply);
     bool takeBody(QNetworkReply* reply);
     void abortTooLarge(QNetworkReply* reply);

@@ -109,6 +109,7 @@ class LocalHttpServer : public QObject {
     const std::vector<HttpRequest>& requests() const { return requests_; }
     std::size_t requestCount() const { return requests_.size(); }
     qint64 bytesSent() const { return bytesSent_; }
+    qint64 bytesReceived() const { return bytesReceived_; }
     int connectionsAccepted() const { return accepted_; }
 
   private:
@@ -125,7 +126,9 @@ class LocalHttpServer : public QObject {
             connections_[socket]->number = accepted_;
             QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
                 if (auto it = connections_.find(socket); it != connections_.end()) {
-                    it->second->buffer += socket->readAll();
+                    const QByteArray data = socket->readAll();
+                    bytesReceived_ += data.size();
+                    it->second->buffer += data;
                     serve(socket, *it->second);
                 }
             });
@@ -236,6 +239,7 @@ class LocalHttpServer : public QObject {
     std::map<QTcpSocket*, std::unique_ptr<Connection>> connections_;
     std::vector<HttpRequest> requests_;
     qint64 bytesSent_ = 0;
+    qint64 bytesReceived_ = 0;
     int accepted_ = 0;
 };
 
