@@ -19,6 +19,9 @@ void frmMenu::Inet1_StateChanged(std::int16_t State) {
         ports_.desktop.SetMousePointer(kMousePointerHourglass);
         // Other events run between pieces; the text is only published once complete.
         std::string text, piece;
+        // Usually the same page again: one allocation instead of a growing copy, which stalls
+        // the event loop for tens of milliseconds on a large page.
+        text.reserve(LastPageText.size() + kChunkSize);
         bool complete = true;
         try {
             do {

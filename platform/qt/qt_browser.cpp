@@ -3,9 +3,15 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 #include "platform/qt/twips.h"
+
+// Whether a hidden window's page gives its renderer back (on by default; a build option).
+#ifndef TAVORIN_DISCARD_HIDDEN
+#define TAVORIN_DISCARD_HIDDEN 1
+#endif
 
 class QtBrowser::Page final : public QWebEnginePage {
   public:
@@ -51,7 +57,12 @@ QtBrowser::~QtBrowser() = default;
 void QtBrowser::ensureView() {
     if (view_) return;
     auto* view = new View(*this, host_);
-    view->setPage(new Page(*this, view));
+    auto* page = new Page(*this, view);
+    // Without an HTTP cache: a discarded page coming back is reloaded from the cache without
+    // asking the server, and a navigation asked for at that moment is dropped, so a page that
+    // has just changed would show its old text.
+    page->profile()->setHttpCacheType(QWebEngineProfile::NoCache);
+    view->setPage(page);
     view->setGeometry(host_->rect());
     connect(view, &QWebEngineView::loadFinished, this, [this](bool) {
         if (DocumentComplete) DocumentComplete();
@@ -77,6 +88,7 @@ void QtBrowser::AttachDocument(bool attach) {
 }
 
 void QtBrowser::setHostVisible(bool visible) {
+#if TAVORIN_DISCARD_HIDDEN
     if (!view_) return;
     QWebEnginePage* page = view_->page();
     if (visible) {
@@ -86,4 +98,7 @@ void QtBrowser::setHostVisible(bool visible) {
         // Hidden pages may be discarded: the renderer process ends and memory goes back.
         page->setLifecycleState(QWebEnginePage::LifecycleState::Discarded);
     }
+#else
+    Q_UNUSED(visible);
+#endif
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <functional>
@@ -17,6 +18,7 @@ class QtDesktop final : public IDesktop {
 
   private:
     bool busy_ = false;
+    QElapsedTimer sinceEvents_;
 };
 
 class QtTimer final : public QObject, public ITimer {
