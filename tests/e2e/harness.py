@@ -1,4 +1,5 @@
 """Drives the real program: a folder of its own, a local HTTP server, X11 look-ups."""
+import hashlib
 import http.server
 import os
 import re
@@ -13,11 +14,13 @@ DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data")
 
 
 class Server:
-    """HTTP server on 127.0.0.1 recording each request; pages maps path -> (status, body)."""
+    """HTTP server on 127.0.0.1 recording each request; pages maps path -> (status, body).
+    With validators, 200 answers carry an ETag and a matching If-None-Match gets a 304."""
 
-    def __init__(self, pages=None):
+    def __init__(self, pages=None, validators=False):
         self.pages = dict(pages or {})
-        self.requests = []  # (time, path, headers)
+        self.validators = validators
+        self.requests = []  # (time, path, headers, status answered)
         self.lock = threading.Lock()
         outer = self
 
@@ -26,23 +29,40 @@ class Server:
 
             def do_GET(self):
                 with outer.lock:
-                    outer.requests.append((time.monotonic(), self.path, dict(self.headers)))
                     status, body = outer.pages.get(self.path, (404, b"not here"))
-                if isinstance(body, str):
-                    body = body.encode()
+                    if isinstance(body, str):
+                        body = body.encode()
+                    etag = None
+                    if outer.validators and status == 200:
+                        etag = '"%s"' % hashlib.sha1(body).hexdigest()[:16]
+                        if self.headers.get("If-None-Match") == etag:
+                            status, body = 304, b""
+                    outer.requests.append((time.monotonic(), self.path, dict(self.headers),
+                                           status))
                 self.send_response(status)
-                self.send_header("Content-Type", "text/html; charset=utf-8")
-                self.send_header("Content-Length", str(len(body)))
+                if etag:
+                    self.send_header("ETag", etag)
+                if status != 304:
+                    self.send_header("Content-Type", "text/html; charset=utf-8")
+                    self.send_header("Content-Length", str(len(body)))
                 self.end_headers()
                 self.wfile.write(body)
 
             def log_message(self, *args):
                 pass
 
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        class Quiet(http.server.ThreadingHTTPServer):
+            def handle_error(self, request, client_address):
+                pass  # a browser dropping its connection is no news
+
+        self.httpd = Quiet(("127.0.0.1", 0), Handler)
         self.port = self.httpd.server_address[1]
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
+
+    def set_page(self, path, status, body):
+        with self.lock:
+            self.pages[path] = (status, body)
 
     def url(self, path):
         return f"http://127.0.0.1:{self.port}{path}"
@@ -179,3 +199,118 @@ def window_geometry(instance):
             return (values["Absolute upper-left X"], values["Absolute upper-left Y"],
                     values["Width"], values["Height"])
     return None
+
+
+def _run(*args, timeout=10):
+    return subprocess.run(list(args), capture_output=True, text=True, timeout=timeout).stdout
+
+
+def screen_size():
+    info = _run("xwininfo", "-root")
+    return (int(re.search(r"Width:\s+(\d+)", info).group(1)),
+            int(re.search(r"Height:\s+(\d+)", info).group(1)))
+
+
+def window_info(wid):
+    """Geometry, map state, title and override-redirect of one window, None once gone."""
+    info = subprocess.run(["xwininfo", "-id", str(wid)], capture_output=True, text=True,
+                          timeout=10).stdout
+    if "Map State" not in info:
+        return None
+    values = dict(re.findall(r"^\s*([A-Za-z -]+):\s+(.*)$", info, re.M))
+    title = re.search(r"Window id: \S+ (.*)$", info, re.M).group(1)
+    return {"x": int(values["Absolute upper-left X"]), "y": int(values["Absolute upper-left Y"]),
+            "width": int(values["Width"]), "height": int(values["Height"]),
+            "viewable": values["Map State"].strip() == "IsViewable",
+            "override": values["Override Redirect State"].strip() == "yes",
+            "title": title.strip('"') if title.startswith('"') else None}
+
+
+def visible_windows(instance):
+    """{window id: window_info} of the mapped windows of that WM_CLASS instance."""
+    found = {}
+    for wid in _run("xdotool", "search", "--onlyvisible", "--classname", instance).split():
+        info = window_info(wid)
+        if info and info["viewable"]:
+            found[int(wid)] = info
+    return found
+
+
+def tray_icon_center(instance):
+    """Screen position of the middle of that instance's icon in the tray host's panel."""
+    lines = x_tree().splitlines()
+    for i, line in enumerate(lines):
+        if '("panel" "trayer")' in line:
+            depth = len(line) - len(line.lstrip())
+            for inner in lines[i + 1:]:
+                if inner.strip() and len(inner) - len(inner.lstrip()) <= depth:
+                    break
+                match = re.search(r'\("%s" .*?(\d+)x(\d+)[+-]-?\d+[+-]-?\d+\s+\+(-?\d+)\+(-?\d+)'
+                                  % re.escape(instance), inner)
+                if match:
+                    w, h, x, y = map(int, match.groups())
+                    return (x + w // 2, y + h // 2)
+    return None
+
+
+def click(x, y, button=1):
+    """A real press and release at that screen position (XTEST, as a user's mouse)."""
+    _run("xdotool", "mousemove", str(x), str(y), "click", str(button))
+
+
+def move_pointer(x, y):
+    _run("xdotool", "mousemove", str(x), str(y))
+
+
+def keys(*names):
+    _run("xdotool", "key", "--clearmodifiers", "--delay", "80", *names)
+
+
+def activate(wid, timeout=5):
+    """Gives that window the keyboard focus through the window manager."""
+    _run("xdotool", "windowactivate", str(wid))
+    return wait_for(lambda: _run("xdotool", "getactivewindow").strip() == str(wid), timeout)
+
+
+def screenshot(x, y, width, height):
+    """(width, height, RGB bytes) of that screen area, clipped to the screen."""
+    screen_w, screen_h = screen_size()
+    x0, y0 = max(x, 0), max(y, 0)
+    x1, y1 = min(x + width, screen_w), min(y + height, screen_h)
+    data = subprocess.run(["import", "-window", "root", "-crop",
+                           f"{x1 - x0}x{y1 - y0}+{x0}+{y0}", "+repage", "-depth", "8", "ppm:-"],
+                          capture_output=True, timeout=20, check=True).stdout
+    # Binary PPM: "P6", width, height, maxval, one whitespace byte, then the pixels.
+    fields, pos = [], 0
+    while len(fields) < 4:
+        match = re.compile(rb"\s*(#[^\n]*\n\s*)*(\S+)").match(data, pos)
+        fields.append(match.group(2))
+        pos = match.end()
+    if fields[0] != b"P6" or fields[3] != b"255":
+        raise ValueError(f"unexpected picture format {fields!r}")
+    w, h = int(fields[1]), int(fields[2])
+    return w, h, data[pos + 1:pos + 1 + w * h * 3]
+
+
+def colour_share(picture, rgb, tolerance=8, inset=(0, 0, 0, 0), step=2):
+    """Share of the pixels within tolerance of rgb, leaving out inset (left, top, right,
+    bottom) pixels at the edges; every step-th pixel of every step-th row."""
+    w, h, pixels = picture
+    left, top, right, bottom = inset
+    hits = total = 0
+    for row in range(top, h - bottom, step):
+        line = pixels[row * w * 3:(row + 1) * w * 3]
+        for col in range(left, w - right, step):
+            r, g, b = line[col * 3:col * 3 + 3]
+            total += 1
+            if abs(r - rgb[0]) <= tolerance and abs(g - rgb[1]) <= tolerance and \
+                    abs(b - rgb[2]) <= tolerance:
+                hits += 1
+    return hits / total if total else 0.0
+
+
+def window_state(wid):
+    """What the window manager and the X server say about a window, for failure reports."""
+    info = window_info(wid)
+    props = _run("xprop", "-id", str(wid), "WM_STATE", "_NET_WM_STATE")
+    return f"{info}\n{props.strip()}"
