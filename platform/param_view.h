@@ -12,7 +12,7 @@ inline constexpr int vbChecked = 1;
 // labels, buttons and the check box, and the text of text boxes and of the drop-down
 // list, all go through Caption/SetCaption.
 class IParamView {
-public:
+  public:
     virtual ~IParamView() = default;
     virtual std::string Caption(Ctl control) = 0;
     virtual void SetCaption(Ctl control, const std::string& text) = 0;

@@ -54,7 +54,7 @@ class PosixFileSystem final : public IFileSystem {
         return *std::min_element(names.begin(), names.end());
     }
 
-      std::string BuilderBaseFolder() override {
+    std::string BuilderBaseFolder() override {
         const char* home = std::getenv("HOME");
         return (std::filesystem::path(home && *home ? home : "/tmp") / "Tavorin").string();
     }
@@ -86,7 +86,7 @@ class PosixFileSystem final : public IFileSystem {
         return true;
     }
 
-private:
+  private:
     static std::filesystem::path Executable() {
         std::error_code error;
         auto path = std::filesystem::read_symlink("/proc/self/exe", error);
