@@ -33,35 +33,16 @@
 #include "platform/qt/qt_param_host.h"
 #include "platform/qt/qt_param_window.h"
 #include "platform/qt/twips.h"
+#include "support/event_loop.h"
 #include "support/local_http_server.h"
 #include "text/modLangue.h"
 
 using testsupport::HttpResponse;
 using testsupport::LocalHttpServer;
+using testsupport::Settle;
+using testsupport::SpinUntil;
 
 namespace {
-
-bool SpinUntil(const std::function<bool()>& done, int guardMs = 5000) {
-    if (done()) return true;
-    QEventLoop loop;
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
-    });
-    guard.start(guardMs);
-    poll.start(5);
-    loop.exec();
-    return done();
-}
-
-void Settle(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    SpinUntil([&] { return clock.elapsed() >= ms; }, ms + 1000);
-}
 
 bool At96Dpi() {
     return QGuiApplication::primaryScreen()->logicalDotsPerInch() == 96.0;

@@ -13,36 +13,16 @@
 #include <vector>
 
 #include "platform/qt/qt_transfer.h"
+#include "support/event_loop.h"
 #include "support/local_http_server.h"
 
 using testsupport::HttpRequest;
 using testsupport::HttpResponse;
 using testsupport::LocalHttpServer;
+using testsupport::Settle;
+using testsupport::SpinUntil;
 
 namespace {
-
-// Runs the event loop until done() holds or the guard expires, so a fault never hangs the run.
-bool SpinUntil(const std::function<bool()>& done, int guardMs = 5000) {
-    if (done()) return true;
-    QEventLoop loop;
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
-    });
-    guard.start(guardMs);
-    poll.start(2);
-    loop.exec();
-    return done();
-}
-
-void Settle(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    SpinUntil([&] { return clock.elapsed() >= ms; }, ms + 1000);
-}
 
 QByteArray BinaryBody(int size) {
     QByteArray body(size, '\0');

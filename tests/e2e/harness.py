@@ -6,6 +6,7 @@ import re
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import threading
 import time
@@ -314,3 +315,12 @@ def window_state(wid):
     info = window_info(wid)
     props = _run("xprop", "-id", str(wid), "WM_STATE", "_NET_WM_STATE")
     return f"{info}\n{props.strip()}"
+
+
+def executable_from_argv():
+    """The program under test, taken off the command line; the tests need the test desktop."""
+    executable = os.path.abspath(sys.argv.pop(1))
+    if not os.environ.get("DISPLAY"):
+        print("needs the virtual desktop of scripts/test.sh (DISPLAY is not set)")
+        sys.exit(1)
+    return executable

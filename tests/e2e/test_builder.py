@@ -111,8 +111,5 @@ class BuilderTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    EXECUTABLE = os.path.abspath(sys.argv.pop(1))
-    if not os.environ.get("DISPLAY"):
-        print("needs the virtual desktop of scripts/test.sh (DISPLAY is not set)")
-        sys.exit(1)
+    EXECUTABLE = harness.executable_from_argv()
     unittest.main(verbosity=2)
