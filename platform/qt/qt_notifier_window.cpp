@@ -69,6 +69,10 @@ void QtNotifierWindow::setTrayless(bool trayless) {
 
 void QtNotifierWindow::SetVisible(bool visible) {
     if (!visible && trayless_) {
+        // Qt keeps the state it asked for, even when the window manager did not take it or
+        // has restored the window since: ask afresh rather than trust it.
+        minimized_ = true;
+        setWindowState(windowState() & ~Qt::WindowMinimized);
         showMinimized();
         return;
     }
