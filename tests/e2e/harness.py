@@ -174,18 +174,21 @@ def x_tree():
     return subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True, text=True).stdout
 
 
-def tray_holds(instance):
-    """True when a window of WM_CLASS instance sits inside the tray host's panel."""
+def tray_lines():
+    """The lines of the window tree below the tray host's panel."""
     lines = x_tree().splitlines()
     for i, line in enumerate(lines):
         if '("panel" "trayer")' in line:
             depth = len(line) - len(line.lstrip())
             for inner in lines[i + 1:]:
                 if inner.strip() and len(inner) - len(inner.lstrip()) <= depth:
-                    break
-                if re.search(r'\("%s" ' % re.escape(instance), inner):
-                    return True
-    return False
+                    return
+                yield inner
+
+
+def tray_holds(instance):
+    """True when a window of WM_CLASS instance sits inside the tray host's panel."""
+    return any(re.search(r'\("%s" ' % re.escape(instance), line) for line in tray_lines())
 
 
 def window_geometry(instance):
@@ -239,18 +242,12 @@ def visible_windows(instance):
 
 def tray_icon_center(instance):
     """Screen position of the middle of that instance's icon in the tray host's panel."""
-    lines = x_tree().splitlines()
-    for i, line in enumerate(lines):
-        if '("panel" "trayer")' in line:
-            depth = len(line) - len(line.lstrip())
-            for inner in lines[i + 1:]:
-                if inner.strip() and len(inner) - len(inner.lstrip()) <= depth:
-                    break
-                match = re.search(r'\("%s" .*?(\d+)x(\d+)[+-]-?\d+[+-]-?\d+\s+\+(-?\d+)\+(-?\d+)'
-                                  % re.escape(instance), inner)
-                if match:
-                    w, h, x, y = map(int, match.groups())
-                    return (x + w // 2, y + h // 2)
+    for line in tray_lines():
+        match = re.search(r'\("%s" .*?(\d+)x(\d+)[+-]-?\d+[+-]-?\d+\s+\+(-?\d+)\+(-?\d+)'
+                          % re.escape(instance), line)
+        if match:
+            w, h, x, y = map(int, match.groups())
+            return (x + w // 2, y + h // 2)
     return None
 
 
