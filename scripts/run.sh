@@ -14,8 +14,8 @@ if [ -z "${DISPLAY:-}" ]; then
   source scripts/desktop.sh
   desktop_start
   echo "Virtual desktop on DISPLAY=$DISPLAY. To look at it:"
-  echo "  DISPLAY=$DISPLAY xwd -root -silent | convert xwd:- shot.png    (imagemagick)"
-  echo "  DISPLAY=$DISPLAY xdotool ...                                     (to click)"
+  echo "  DISPLAY=$DISPLAY import -window root shot.png     (a screenshot; package imagemagick)"
+  echo "  DISPLAY=$DISPLAY xdotool mousemove X Y click 1    (a click; package xdotool)"
 fi
 
 pids=()
