@@ -6,7 +6,7 @@
 
 #include "builder/frmParam.h"
 #include "deployment.h"
-#include "fakes/fakes.h"
+#include "fakes/param_fakes.h"
 #include "platform/paths.h"
 #include "text/modLangue.h"
 
