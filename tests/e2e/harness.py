@@ -107,7 +107,7 @@ class Program:
         self.process = None
         self.log = os.path.join(self.dir, "program.log")
 
-    def start(self, cwd=None):
+    def start(self, cwd=None, args=()):
         env = dict(os.environ)
         env["HOME"] = self.home
         env.pop("XDG_CONFIG_HOME", None)
@@ -115,7 +115,7 @@ class Program:
         env.setdefault("XDG_RUNTIME_DIR", self.dir)
         self.started = time.monotonic()
         with open(self.log, "wb") as log:
-            self.process = subprocess.Popen([self.exe], cwd=cwd or "/", env=env, stdout=log,
+            self.process = subprocess.Popen([self.exe, *args], cwd=cwd or "/", env=env, stdout=log,
                                             stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
         return self
 
