@@ -213,26 +213,37 @@ bool WinTransfer::Job::Exchange(HINTERNET handle) {
         if (SUCCEEDED(UrlCombineW(url.c_str(), location.c_str(), resolved, &size, 0)))
             answer.location = WideToUtf8(std::wstring(resolved, size));
     }
-    // Only a 2xx body is ours; any other is left unread and its connection closed.
-    if (status < 200 || status >= 300) return true;
+    // Only a 2xx body is ours; any other is drained (within the cap) so the connection is
+    // not left holding it.
+    const bool ours = status >= 200 && status < 300;
     DWORD length = 0;
-    if (QueryNumber(handle, WINHTTP_QUERY_CONTENT_LENGTH, length) &&
+    if (ours && QueryNumber(handle, WINHTTP_QUERY_CONTENT_LENGTH, length) &&
         static_cast<std::int64_t>(length) > limits.maxBodyBytes)
         return Fail("body larger than " + std::to_string(limits.maxBodyBytes) + " bytes");
-    body.reserve(length);
+    if (ours) body.reserve(length);
+    std::string skipped;
+    std::int64_t total = 0;
+    // A failure while draining a body that is not ours leaves the answer standing.
+    const auto stop = [&] {
+        if (!ours) failure.clear();
+        return !ours;
+    };
     for (;;) {
-        if (!Budget(handle)) return false;
+        if (!Budget(handle)) return stop();
         DWORD available = 0;
-        if (!WinHttpQueryDataAvailable(handle, &available)) return Failed(GetLastError());
+        if (!WinHttpQueryDataAvailable(handle, &available)) return Failed(GetLastError()) || stop();
         if (available == 0) return true;
-        const std::size_t used = body.size();
-        if (static_cast<std::int64_t>(used + available) > limits.maxBodyBytes)
-            return Fail("body larger than " + std::to_string(limits.maxBodyBytes) + " bytes");
-        body.resize(used + available);
+        total += available;
+        if (total > limits.maxBodyBytes)
+            return Fail("body larger than " + std::to_string(limits.maxBodyBytes) + " bytes") ||
+                   stop();
+        std::string& into = ours ? body : skipped;
+        const std::size_t used = ours ? body.size() : 0;
+        into.resize(used + available);
         DWORD got = 0;
-        if (!WinHttpReadData(handle, body.data() + used, available, &got))
-            return Failed(GetLastError());
-        body.resize(used + got);
+        if (!WinHttpReadData(handle, into.data() + used, available, &got))
+            return Failed(GetLastError()) || stop();
+        into.resize(used + got);
         if (got == 0) return true;
     }
 }
