@@ -6,6 +6,7 @@
 #include <winhttp.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
@@ -94,6 +95,7 @@ struct WinTransfer::Job {
     // Shared while the worker runs.
     std::mutex mutex;
     bool cancelled = false;
+    bool finished = false;
     HINTERNET request = nullptr;  // closed by whichever side is done with it first
 
     // The worker's results, read once the hop's end message has come.
@@ -300,7 +302,9 @@ void WinTransfer::Send(const transfer::Hop& hop) {
         return;
     }
     auto job = std::make_shared<Job>();
-    job->id = ++jobs_;
+    // Unique across transfers: a window handle can come back to another one.
+    static std::atomic<std::uint64_t> jobs{0};
+    job->id = ++jobs;
     job->window = window_;
     job->session = session_;
     job->url = Utf8ToWide(hop.url);
@@ -310,6 +314,10 @@ void WinTransfer::Send(const transfer::Hop& hop) {
     job->deadline = Clock::now() + std::chrono::milliseconds(RemainingMs());
     std::thread([job] {
         job->Run();
+        {
+            std::lock_guard lock(job->mutex);
+            job->finished = true;
+        }
         PostMessageW(job->window, kHopEndedMessage, static_cast<WPARAM>(job->id), 0);
     }).detach();
     job_ = std::move(job);
@@ -327,8 +335,11 @@ void WinTransfer::Drop() {
 
 void WinTransfer::HopEnded(std::uint64_t id) {
     if (!job_ || job_->id != id) return;  // a dropped hop
+    {
+        std::lock_guard lock(job_->mutex);
+        if (!job_->finished) return;
+    }
     const std::shared_ptr<Job> job = std::move(job_);
-    std::lock_guard lock(job->mutex);  // the worker wrote its results before posting
     if (!job->failure.empty()) {
         HopFailed(job->failure);
         return;
