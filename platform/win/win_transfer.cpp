@@ -325,12 +325,12 @@ void WinTransfer::Send(const transfer::Hop& hop) {
 
 void WinTransfer::Drop() {
     if (!job_) return;
-    std::lock_guard lock(job_->mutex);
-    job_->cancelled = true;
+    const std::shared_ptr<Job> job = std::move(job_);
+    std::lock_guard lock(job->mutex);
+    job->cancelled = true;
     // Closing the handle ends a blocking call on it early; the worker then ends on its own.
-    if (job_->request) WinHttpCloseHandle(job_->request);
-    job_->request = nullptr;
-    job_.reset();
+    if (job->request) WinHttpCloseHandle(job->request);
+    job->request = nullptr;
 }
 
 void WinTransfer::HopEnded(std::uint64_t id) {
