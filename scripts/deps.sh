@@ -4,7 +4,9 @@
 set -euo pipefail
 
 build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev libgl-dev dpkg-dev)
-run=(xvfb xauth openbox trayer x11-utils xdotool fonts-dejavu-core python3 qt6-translations-l10n)
+# imagemagick: the screenshots run.sh suggests.
+run=(xvfb xauth openbox trayer x11-utils xdotool fonts-dejavu-core python3 qt6-translations-l10n
+  imagemagick)
 # xfce4-panel: a StatusNotifierItem host on a private D-Bus session; dbus-x11: the X11
 # autolaunch that must not outlive the program.
 test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format imagemagick

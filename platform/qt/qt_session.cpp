@@ -4,10 +4,28 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QLoggingCategory>
 #include <QNetworkProxyFactory>
 #include <QTranslator>
 
+namespace {
+QtMessageHandler previousHandler = nullptr;
+
+// What the engine says about the graphics we turned off on purpose (a static page needs no
+// GPU): not news to the user.
+void DropChosenGraphicsNotes(QtMsgType type, const QMessageLogContext& context,
+                             const QString& message) {
+    for (const char* note : {"QXcbIntegration: Cannot create platform OpenGL context",
+                             "No suitable graphics backend found"})
+        if (message.startsWith(QLatin1String(note))) return;
+    if (previousHandler) previousHandler(type, context, message);
+}
+}  // namespace
+
 QtSession::QtSession() {
+    previousHandler = qInstallMessageHandler(DropChosenGraphicsNotes);
+    // The engine's start-up report; QT_LOGGING_RULES still turns it back on.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     // XWayland runs X11 programs in a Wayland session; a platform the user names wins.
     const bool wayland =
         qEnvironmentVariableIsSet("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == "wayland";
