@@ -89,6 +89,11 @@ class PackageTest(unittest.TestCase):
                 pixels = subprocess.run(["convert", png, "-filter", "point", "-resize", "16x16",
                                          "rgba:-"], capture_output=True).stdout
                 self.assertEqual(own, pixels, f"{size}x{size} is not the program's icon")
+            if shutil.which("desktop-file-validate"):
+                check = run("desktop-file-validate",
+                            os.path.join(root, "usr/share/applications/tavorin.desktop"),
+                            os.path.join(root, "etc/xdg/autostart/tavorin.desktop"))
+                self.assertEqual(("", 0), (check.stdout, check.returncode))
             if shutil.which("appstreamcli"):
                 check = run("appstreamcli", "validate", "--no-net", os.path.join(
                     root, "usr/share/metainfo/com.example.tavorin.metainfo.xml"))
