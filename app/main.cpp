@@ -10,6 +10,7 @@
 #include "platform/qt/qt_desktop.h"
 #include "platform/qt/qt_notifier_window.h"
 #include "platform/qt/qt_param_host.h"
+#include "platform/qt/qt_session.h"
 #include "platform/qt/qt_transfer.h"
 #include "platform/qt/qt_tray.h"
 #include "platform/qt/termination_signals.h"
@@ -30,11 +31,13 @@ int main() {
                   "--disable-gpu --disable-gpu-compositing --disable-background-networking");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 
+    QtSession session;
     // The program reads no command line, Qt's own options (-platform, -stylesheet...) included.
     char programName[] = "Tavorin";
     char* fixedArgv[] = {programName, nullptr};
     int fixedArgc = 1;
     QApplication app(fixedArgc, fixedArgv);
+    session.Started(app);
     // No display name: X11 would append it to every title, and the configuration window's
     // title is exactly "Tavorin". An untitled window still shows the application name.
     QApplication::setApplicationName("Quorvellis");
@@ -48,8 +51,8 @@ int main() {
     QtBrowser browser(window.browserHost());
     QtTransfer inet;
     QtTimer timer;
-    QtTray tray(&window);
     QtPopupMenu menu;
+    QtTray tray(&window, menu.menu());
     QtMessageBox messageBox;
     QtDesktop desktop;
     auto endProcess = [&](int code) {

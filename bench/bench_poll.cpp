@@ -122,7 +122,7 @@ class Poller {
   public:
     Poller(const std::string& url, std::string lastText)
         : window_(),
-          tray_(&window_),
+          tray_(&window_, nullptr),
           fileSystem_(MakeFileSystem()),
           userKeys_(MakeUserKeyStore()),
           form_(settings_, {window_, browser_, inet_, timer_, tray_, menu_, messageBox_, shell_,

@@ -4,6 +4,7 @@
 
 #include "builder/frmParam.h"
 #include "deployment.h"
+#include "platform/distribution.h"
 #include "platform/paths.h"
 #include "settings/modIni.h"
 #include "text/modLangue.h"
@@ -23,11 +24,6 @@ constexpr const char* kMailWorkingFolder = "";
 
 // The product's own name is kept for the builder itself.
 constexpr std::string_view kProductName = "Tavorin";
-
-constexpr std::array<std::string_view, 10> kSystemFiles = {
-    "ieframe.dll",  "msinet.ocx",   "msinet.oca",   "MSINET.DEP", "TABCTL32.OCX",
-    "TABCTL32.DEP", "COMDLG32.OCX", "COMDLG32.DEP", "wshom.ocx",  "mshtml.tlb",
-};
 
 std::string Upper(std::string_view text) {
     std::string out(text);
@@ -97,10 +93,10 @@ void frmParam::cmdShowFiles_Click() {
     view.SetCaption(Ctl::lblFolder, JoinPath(ports_.fileSystem.BuilderBaseFolder(), name));
     view.ListClear(Ctl::lstProgr);
     view.ListClear(Ctl::lstSyst);
-    view.ListAdd(Ctl::lstProgr, name + ".exe");
+    view.ListAdd(Ctl::lstProgr, name + std::string(kExecutableSuffix));
     view.ListAdd(Ctl::lstProgr, "Info.ico");
     view.ListAdd(Ctl::lstProgr, "Param.ini");
-    for (const auto file : kSystemFiles) view.ListAdd(Ctl::lstSyst, std::string(file));
+    for (const auto part : SystemParts()) view.ListAdd(Ctl::lstSyst, std::string(part));
 }
 
 void frmParam::chkAddSyst_Click() {

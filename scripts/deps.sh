@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Tavorin needs to build, run and test, when missing.
-# Usage: scripts/deps.sh [build|run|test|windows]...   (quiet when everything is present)
+# Usage: scripts/deps.sh [build|run|test|package|windows]...   (quiet when everything is present)
 set -euo pipefail
 
-build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev libgl-dev)
-run=(xvfb xauth openbox trayer x11-utils xdotool fonts-dejavu-core python3)
-test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format imagemagick)
+build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev libgl-dev dpkg-dev)
+# imagemagick: the screenshots run.sh suggests.
+run=(xvfb xauth openbox trayer x11-utils xdotool fonts-dejavu-core python3 qt6-translations-l10n
+  imagemagick)
+# xfce4-panel: a StatusNotifierItem host on a private D-Bus session; dbus-x11: the X11
+# autolaunch that must not outlive the program.
+test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format imagemagick
+  dbus-daemon dbus-x11 xfce4-panel lintian appstream desktop-file-utils)
+# The Debian package (scripts/package.sh).
+package=(dpkg-dev lintian)
 # The Windows cross build and its tests under Wine (scripts/test_windows.sh).
 windows=(cmake ninja-build g++-mingw-w64-x86-64 wine64 wine googletest)
 
@@ -17,6 +24,7 @@ for set in "${sets[@]}"; do
     build) wanted+=("${build[@]}") ;;
     run) wanted+=("${run[@]}") ;;
     test) wanted+=("${test[@]}") ;;
+    package) wanted+=("${package[@]}") ;;
     windows) wanted+=("${windows[@]}") ;;
     *) echo "deps.sh: unknown set '$set'" >&2; exit 2 ;;
   esac

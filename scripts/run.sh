@@ -13,9 +13,13 @@ cmake --build build -j"$(nproc)" --target Tavorin
 if [ -z "${DISPLAY:-}" ]; then
   source scripts/desktop.sh
   desktop_start
-  echo "Virtual desktop on DISPLAY=$DISPLAY. To look at it:"
-  echo "  DISPLAY=$DISPLAY import -window root shot.png     (a screenshot; package imagemagick)"
-  echo "  DISPLAY=$DISPLAY xdotool mousemove X Y click 1    (a click; package xdotool)"
+  # trayer sits in the bottom-right corner of the 1920x1080 screen; the icon is its only one.
+  echo "Virtual desktop on DISPLAY=$DISPLAY (1920x1080). To look at it and use it:"
+  echo "  DISPLAY=$DISPLAY import -window root shot.png           (a screenshot)"
+  echo "  DISPLAY=$DISPLAY xdotool mousemove 1908 1068 click 1    (left click on the tray icon,"
+  echo "      bottom-right corner: hides or shows the window)"
+  echo "  DISPLAY=$DISPLAY xdotool mousemove 1908 1068 click 3    (right click: the menu, then"
+  echo "      e.g. DISPLAY=$DISPLAY xdotool key Down Return to pick its first item)"
 fi
 
 pids=()

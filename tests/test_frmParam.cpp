@@ -1,8 +1,20 @@
+#include <algorithm>
+
 #include "frmParam_fixture.h"
+#include "platform/distribution.h"
 
 using namespace paramtest;
 
 namespace {
+
+#ifdef _WIN32
+const std::string kProgramFiles = "Program Files (Default install : C:\\Program Files\\";
+const std::string kProgrammes =
+    "Fichiers programmes (installation conseillée dans C:\\Program Files\\";
+#else
+const std::string kProgramFiles = "Program Files (Default install : /opt/";
+const std::string kProgrammes = "Fichiers programmes (installation conseillée dans /opt/";
+#endif
 
 // ---------------------------------------------------------------- load
 
@@ -35,8 +47,7 @@ TEST_F(FrmParamTest, LoadSetsTheCaptionsInItsOrder) {
                      Call("view.SetCaption", "lblInfo2", note + "\n" + Text(21)),
                      caption("lblInfoFree", 22),
                      caption("lblName", 23),
-                     Call("view.SetCaption", "lblProgramFiles",
-                          "Program Files (Default install : C:\\Program Files\\xxxxx)"),
+                     Call("view.SetCaption", "lblProgramFiles", kProgramFiles + "xxxxx)"),
                      caption("lblSystemFiles", 25),
                      caption("lblDest", 26),
                      caption("lblInstall", 27),
@@ -70,8 +81,7 @@ TEST_F(FrmParamTest, FrenchWindowAndItsPeriodRowClosedUp) {
               (std::vector<std::string>{"Configuration", "Création", "Acheter votre version Pro"}));
     EXPECT_EQ(view.Caption(Ctl::lblEvery0), "Regarder si un nouveau contenu toutes les ");
     EXPECT_EQ(view.Caption(Ctl::lblEvery1), " minutes");
-    EXPECT_EQ(view.Caption(Ctl::lblProgramFiles),
-              "Fichiers programmes (installation conseillée dans C:\\Program Files\\xxxxx)");
+    EXPECT_EQ(view.Caption(Ctl::lblProgramFiles), kProgrammes + "xxxxx)");
     const TwipsRect before = view.rects[Ctl::lblEvery0], period = view.rects[Ctl::cmbDelai],
                     after = view.rects[Ctl::lblEvery1];
     EXPECT_EQ(period.Left, before.Left + before.Width);
@@ -219,16 +229,27 @@ TEST_F(FrmParamTest, ListIsBuiltForAnyOtherNameAndRebuiltNotAppended) {
     for (const std::string name : {"tavorin", " Tavorin", "MyTavorin"}) {
         EnterCreationTab(name);
         EXPECT_EQ(view.Caption(Ctl::lblFolder), Folder(name));
-        EXPECT_EQ(view.Caption(Ctl::lblProgramFiles),
-                  "Program Files (Default install : C:\\Program Files\\" + name + ")");
+        EXPECT_EQ(view.Caption(Ctl::lblProgramFiles), kProgramFiles + name + ")");
     }
     EXPECT_TRUE(messageBox.shown.empty());
+#ifdef _WIN32
     EXPECT_EQ(view.lists[Ctl::lstProgr],
               (std::vector<std::string>{"MyTavorin.exe", "Info.ico", "Param.ini"}));
     EXPECT_EQ(view.lists[Ctl::lstSyst],
               (std::vector<std::string>{"ieframe.dll", "msinet.ocx", "msinet.oca", "MSINET.DEP",
                                         "TABCTL32.OCX", "TABCTL32.DEP", "COMDLG32.OCX",
                                         "COMDLG32.DEP", "wshom.ocx", "mshtml.tlb"}));
+#else
+    // The files the copy really has, and package names as dpkg knows them.
+    EXPECT_EQ(view.lists[Ctl::lstProgr],
+              (std::vector<std::string>{"MyTavorin", "Info.ico", "Param.ini"}));
+    const std::vector<std::string>& packages = view.lists[Ctl::lstSyst];
+    EXPECT_NE(std::find(packages.begin(), packages.end(), "libc6"), packages.end());
+    for (const std::string& package : packages)
+        EXPECT_EQ(package.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789+-."),
+                  std::string::npos)
+            << package;
+#endif
 }
 
 TEST_F(FrmParamTest, RefusedNameKeepsTheEarlierList) {
@@ -236,8 +257,8 @@ TEST_F(FrmParamTest, RefusedNameKeepsTheEarlierList) {
     EnterCreationTab("Shop");
     EnterCreationTab("Tavorin");
     EXPECT_EQ(view.Caption(Ctl::lblFolder), Folder("Shop"));
-    EXPECT_EQ(view.lists[Ctl::lstProgr].front(), "Shop.exe");
-    EXPECT_EQ(view.lists[Ctl::lstSyst].size(), 10u);
+    EXPECT_EQ(view.lists[Ctl::lstProgr].front(), "Shop" + kSuffix);
+    EXPECT_EQ(view.lists[Ctl::lstSyst].size(), SystemParts().size());
 }
 
 TEST_F(FrmParamTest, OnlyTheWayFromTheConfigurationTabBuildsTheList) {
@@ -262,7 +283,7 @@ TEST_F(FrmParamTest, SystemFilesFollowTheCheckBox) {
         EXPECT_EQ(log, (CallLog{Call("view.SetVisible", "lblSystemFiles", shown),
                                 Call("view.SetVisible", "lstSyst", shown)}));
     }
-    EXPECT_EQ(view.lists[Ctl::lstSyst].size(), 10u);
+    EXPECT_EQ(view.lists[Ctl::lstSyst].size(), SystemParts().size());
 }
 
 // ---------------------------------------------------------------- names of generated files

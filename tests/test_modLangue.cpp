@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/paths.h"
 #include "text/modLangue.h"
 
 namespace {
@@ -56,12 +57,18 @@ const std::vector<Expected>& ExpectedTexts() {
          "vos infos (ou vos propres publicit\u00e9s)"},
         {22, "Your local Tavorin", "Votre Tavorin local"},
         {23, "Your Tavorin name", "Nom de votre Tavorin"},
+#ifdef _WIN32
         {24, R"t(Program Files (Default install : C:\Program Files\)t",
          "Fichiers programmes (installation conseill\u00e9e dans "
          R"t(C:\Program Files\)t"},
         {25, R"t(Files system (Installation in : C:\Windows\System32))t",
          "Fichiers syst\u00e8mes (installation dans "
          R"t(C:\Windows\System32))t"},
+#else
+        {24, "Program Files (Default install : /opt/",
+         "Fichiers programmes (installation conseill\u00e9e dans /opt/"},
+        {25, "Packages needed (Debian)", "Paquets n\u00e9cessaires (Debian)"},
+#endif
         {26, "Create files in", "Cr\u00e9er les fichiers dans"},
         {27,
          "We can prepare your installation file for only 35\u20ac, in this case, send us email "
@@ -168,7 +175,7 @@ TEST(LookupTextEdges, TextsMeantForGluingKeepTheirEnds) {
     for (const char* lang : {"en", "fr"}) {
         const std::string folderPrefix = LookupText(24, lang);
         ASSERT_FALSE(folderPrefix.empty()) << lang;
-        EXPECT_EQ(folderPrefix.back(), '\\') << lang;
+        EXPECT_EQ(folderPrefix.back(), kPathSeparator) << lang;
         EXPECT_EQ(LookupText(35, lang).back(), ' ') << lang;
         EXPECT_EQ(LookupText(38, lang).front(), ' ') << lang;
     }

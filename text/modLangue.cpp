@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "platform/distribution.h"
+
 namespace {
 
 struct TextEntry {
@@ -50,12 +52,9 @@ constexpr std::array<TextEntry, kLastId + 1> kTexts{{
      "(ou vos propres publicités)"},
     /* 22 */ {"Your local Tavorin", "Votre Tavorin local"},
     /* 23 */ {"Your Tavorin name", "Nom de votre Tavorin"},
-    /* 24 */
-    {"Program Files (Default install : C:\\Program Files\\",
-     "Fichiers programmes (installation conseillée dans C:\\Program Files\\"},
-    /* 25 */
-    {"Files system (Installation in : C:\\Windows\\System32)",
-     "Fichiers systèmes (installation dans C:\\Windows\\System32)"},
+    /* 24, 25: name where this system installs things (platform/distribution.h) */
+    {"", ""},
+    {"", ""},
     /* 26 */ {"Create files in", "Créer les fichiers dans"},
     /* 27 */
     {"We can prepare your installation file for only 35€, in this case, send us email after "
@@ -101,6 +100,10 @@ std::string LookupText(std::int16_t id, std::string_view languageCode) {
     }
     if (id < kFirstId || id > kLastId) {
         return {};
+    }
+    if (id == 24 || id == 25) {
+        const DistributionText text = id == 24 ? ProgramFilesText() : SystemPartsText();
+        return std::string(french ? text.french : text.english);
     }
     const TextEntry& entry = kTexts[static_cast<std::size_t>(id)];
     return std::string(french ? entry.french : entry.english);

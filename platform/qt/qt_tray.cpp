@@ -1,6 +1,10 @@
 #include "platform/qt/qt_tray.h"
 
+#include <QApplication>
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QWidget>
@@ -25,13 +29,26 @@ int MouseMessageFor(QSystemTrayIcon::ActivationReason reason) {
     }
 }
 
+// Qt shows its icon through a StatusNotifierItem host when one is registered on the session
+// bus at the first look, and through the X11 tray otherwise; this is the same test, made once.
+bool StatusNotifierHostPresent() {
+    static const bool present = [] {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+        if (!bus.isConnected() || !bus.interface()->isServiceRegistered(watcher)) return false;
+        QDBusInterface iface(watcher, QStringLiteral("/StatusNotifierWatcher"), watcher, bus);
+        return iface.property("IsStatusNotifierHostRegistered").toBool();
+    }();
+    return present;
+}
+
 constexpr std::array<const char*, 7> kStoredCaptions = {"&Show", "&Minimize", "Param Tavorin", "-",
                                                         "&Quit", "-",         "Unininstall"};
 constexpr std::array<const char*, 7> kItemNames = {"mnuShow", "mnuClose",  "mnuParam", "mnuSpace",
                                                    "mnuQuit", "mnuSpace2", "mnuUni"};
 }  // namespace
 
-QtTray::QtTray(QWidget* window) : QObject(window), window_(window) {
+QtTray::QtTray(QWidget* window, QMenu* menu) : QObject(window), window_(window), menu_(menu) {
     // Qt does not embed an icon into a tray host that appears later: look again now and then.
     retry_.setInterval(5000);
     connect(&retry_, &QTimer::timeout, this, [this] {
@@ -57,6 +74,8 @@ bool QtTray::NotifyIcon(std::uint32_t message, const TrayIconData& data) {
     }
     if (message != kNimAdd || registered_) return false;
     registered_ = true;
+    // Looked at when Qt first looks (just below), so both take the same answer for good.
+    StatusNotifierHostPresent();
     tip_ = QString::fromLocal8Bit(data.szTip.data(),
                                   qsizetype(strnlen(data.szTip.data(), data.szTip.size())));
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
@@ -71,10 +90,29 @@ bool QtTray::NotifyIcon(std::uint32_t message, const TrayIconData& data) {
 void QtTray::createIcon() {
     icon_ = new QSystemTrayIcon(window_->windowIcon(), this);
     icon_->setToolTip(tip_);
+    // Such a host opens the menu it was given on a right click; an X11 tray only reports
+    // the click, and a menu given there would open twice.
+    const bool hostShowsMenu = menu_ && StatusNotifierHostPresent();
+    if (hostShowsMenu) icon_->setContextMenu(menu_);
     connect(
         icon_, &QSystemTrayIcon::activated, this,
-        [this](QSystemTrayIcon::ActivationReason r) {
-            if (MouseMessage) MouseMessage(MouseMessageFor(r));
+        [this, hostShowsMenu](QSystemTrayIcon::ActivationReason r) {
+            int message = MouseMessageFor(r);
+            if (hostShowsMenu) {
+                if (r == QSystemTrayIcon::Context) return;
+                // Such a host reports each click of a double click as an activation: the
+                // second one, soon after, is the double click an X11 tray would report.
+                if (r == QSystemTrayIcon::Trigger) {
+                    if (lastTrigger_.isValid() &&
+                        lastTrigger_.elapsed() < QApplication::doubleClickInterval()) {
+                        message = kWmLButtonDblClk;
+                        lastTrigger_.invalidate();
+                    } else {
+                        lastTrigger_.start();
+                    }
+                }
+            }
+            if (MouseMessage) MouseMessage(message);
         },
         Qt::QueuedConnection);
     icon_->show();
@@ -89,6 +127,10 @@ QtPopupMenu::QtPopupMenu() : menu_(new QMenu) {
         action->setObjectName(kItemNames[i]);
         action->setData(int(i));
     }
+    // A choice in the menu a tray host showed; Popup reports its own choice when it returns.
+    QObject::connect(menu_, &QMenu::triggered, menu_, [this](QAction* chosen) {
+        if (!popping_ && Click) Click(static_cast<MenuItem>(chosen->data().toInt()));
+    });
 }
 
 QtPopupMenu::~QtPopupMenu() {
@@ -100,6 +142,8 @@ void QtPopupMenu::SetCaption(MenuItem item, const std::string& caption) {
 }
 
 void QtPopupMenu::Popup() {
+    popping_ = true;
     QAction* chosen = menu_->exec(QCursor::pos());
+    popping_ = false;
     if (chosen && Click) Click(static_cast<MenuItem>(chosen->data().toInt()));
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -16,7 +17,8 @@ class QWidget;
 class QtTray final : public QObject, public ITray {
     Q_OBJECT
   public:
-    explicit QtTray(QWidget* window);
+    // menu is offered to a StatusNotifierItem host, which shows it itself on a right click.
+    QtTray(QWidget* window, QMenu* menu);
     ~QtTray() override;
     bool NotifyIcon(std::uint32_t message, const TrayIconData& data) override;
     QSystemTrayIcon* icon() const { return icon_; }
@@ -29,10 +31,12 @@ class QtTray final : public QObject, public ITray {
     void createIcon();
 
     QWidget* window_;
+    QMenu* menu_;
     QPointer<QSystemTrayIcon> icon_;
     QString tip_;
     bool registered_ = false;
     QTimer retry_;
+    QElapsedTimer lastTrigger_;
 };
 
 // mnuMenu as a pop-up QMenu, items in their fixed order with their stored captions.
@@ -46,4 +50,5 @@ class QtPopupMenu final : public IPopupMenu {
 
   private:
     QMenu* menu_;
+    bool popping_ = false;
 };

@@ -107,8 +107,14 @@ class Program:
         self.process = None
         self.log = os.path.join(self.dir, "program.log")
 
-    def start(self, cwd=None, args=()):
+    def start(self, cwd=None, args=(), env_changes=None):
+        """env_changes: variables to set, or to remove when their value is None."""
         env = dict(os.environ)
+        for name, value in (env_changes or {}).items():
+            if value is None:
+                env.pop(name, None)
+            else:
+                env[name] = value
         env["HOME"] = self.home
         env.pop("XDG_CONFIG_HOME", None)
         env["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
@@ -121,21 +127,7 @@ class Program:
 
     def descendants(self):
         """Pids of every process below ours (the browser's helpers)."""
-        children = {}
-        for entry in os.listdir("/proc"):
-            if entry.isdigit():
-                try:
-                    with open(f"/proc/{entry}/stat") as f:
-                        ppid = int(f.read().rsplit(")", 1)[1].split()[1])
-                    children.setdefault(ppid, []).append(int(entry))
-                except (OSError, IndexError, ValueError):
-                    pass
-        found, todo = [], [self.process.pid]
-        while todo:
-            for child in children.get(todo.pop(), []):
-                found.append(child)
-                todo.append(child)
-        return found
+        return process_tree(self.process.pid)
 
     def stop(self, sig=signal.SIGTERM, timeout=15):
         if self.process and self.process.poll() is None:
@@ -156,6 +148,39 @@ class Program:
             self.process.kill()
             self.process.wait()
         shutil.rmtree(self.dir, ignore_errors=True)
+
+
+def process_tree(root):
+    """Pids of every process below root."""
+    children = {}
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open(f"/proc/{entry}/stat") as f:
+                    ppid = int(f.read().rsplit(")", 1)[1].split()[1])
+                children.setdefault(ppid, []).append(int(entry))
+            except (OSError, IndexError, ValueError):
+                pass
+    found, todo = [], [root]
+    while todo:
+        for child in children.get(todo.pop(), []):
+            found.append(child)
+            todo.append(child)
+    return found
+
+
+def processes_named(*names):
+    """Pids of the live processes whose command name is one of names."""
+    found = set()
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open(f"/proc/{entry}/comm") as f:
+                    if f.read().strip() in names and alive([int(entry)]):
+                        found.add(int(entry))
+            except OSError:
+                pass
+    return found
 
 
 def alive(pids):

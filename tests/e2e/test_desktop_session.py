@@ -1,0 +1,89 @@
+"""What the desktop session gives the program: its proxy, and no session bus to leave behind."""
+import os
+import shutil
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+
+EXECUTABLE = None
+PAGE = "<html><body><h1>Through the proxy</h1></body></html>"
+PROXIED = "http://tavorin-proxy.invalid/info"
+PROXY_VARIABLES = ("http_proxy", "https_proxy", "no_proxy", "HTTP_PROXY", "HTTPS_PROXY",
+                   "NO_PROXY", "all_proxy", "ALL_PROXY")
+
+
+class DesktopSessionTest(unittest.TestCase):
+    def setUp(self):
+        self.programs = []
+
+    def tearDown(self):
+        for program in self.programs:
+            program.cleanup()
+
+    def launch(self, page, env_changes):
+        program = harness.Program(EXECUTABLE, param_ini=f"[Param]\nPage={page}\n")
+        self.programs.append(program)
+        return program.start(env_changes=env_changes)
+
+    def test_poller_and_browser_go_through_the_environment_proxy(self):
+        # The local server answers proxy requests (absolute addresses) for a host that does
+        # not exist: only the proxy can serve it.
+        proxy = harness.Server({PROXIED: (200, PAGE)})
+        self.addCleanup(proxy.close)
+        env = {name: None for name in PROXY_VARIABLES}
+        env["http_proxy"] = f"http://127.0.0.1:{proxy.port}"
+        program = self.launch(PROXIED, env)
+        self.assertTrue(harness.wait_for(lambda: proxy.requests_for(PROXIED), 30),
+                        "the poll did not go through the proxy\n" + program.output())
+        self.assertTrue(proxy.requests_for(PROXIED)[0][2].get("User-Agent", "").startswith("Tavorin/"))
+        # The changed page is shown: the browser fetches it through the proxy as well.
+        browser = lambda: [r for r in proxy.requests_for(PROXIED)
+                           if not r[2].get("User-Agent", "").startswith("Tavorin/")]
+        self.assertTrue(harness.wait_for(browser, 30),
+                        "the browser did not go through the proxy\n" + program.output())
+
+    def test_no_session_bus_is_left_behind(self):
+        if not shutil.which("dbus-launch"):
+            self.skipTest("dbus-x11 is not installed: nothing could autolaunch a bus")
+        server = harness.Server({"/info": (500, "down")})
+        self.addCleanup(server.close)
+        runtime = tempfile.mkdtemp(prefix="tavorin-runtime-")
+        self.addCleanup(shutil.rmtree, runtime, True)
+        names = ("dbus-daemon", "dbus-launch")
+
+        def ours(pid):
+            # An autolaunched bus leaves our process tree; it keeps our environment.
+            try:
+                with open(f"/proc/{pid}/environ", "rb") as f:
+                    return f"XDG_RUNTIME_DIR={runtime}".encode() in f.read().split(b"\0")
+            except OSError:
+                return False
+
+        def run(env):
+            before = harness.processes_named(*names)
+            program = self.launch(server.url("/info"),
+                                  dict(env, XDG_RUNTIME_DIR=runtime))
+            self.assertTrue(harness.wait_for(lambda: harness.tray_holds("Tavorin"), 20),
+                            program.output())
+            time.sleep(2)
+            program.stop()
+            time.sleep(1)
+            return {pid for pid in harness.processes_named(*names) - before if ours(pid)}
+
+        # Control: a bus address the program must honour autolaunches one, as the user asked.
+        started = run({"DBUS_SESSION_BUS_ADDRESS": "autolaunch:"})
+        for pid in started:
+            os.kill(pid, 15)
+        self.assertTrue(started, "the control run autolaunched no bus: the check sees nothing")
+
+        self.assertEqual(set(), run({"DBUS_SESSION_BUS_ADDRESS": None}),
+                         "a session bus outlived the program")
+
+
+if __name__ == "__main__":
+    EXECUTABLE = harness.executable_from_argv()
+    unittest.main(verbosity=2)
