@@ -245,15 +245,16 @@ TEST_F(TransferTest, BrokenAnswersFailAtOnce) {
             .header("Content-Encoding", "gzip");
     });
     Limits limits;
-    limits.idleTimeoutMs = 8000;
+    // Well apart from the idle time-out, so a loaded machine cannot blur the two.
+    limits.idleTimeoutMs = 30000;
     Make(limits);
     for (const char* path : {"/headers", "/badgzip", "/badgzip-late"}) {
         SCOPED_TRACE(path);
         if (std::string(path) != "/headers" && !testsupport::DecodesGzip()) continue;
         if (std::string(path) == "/headers" && !testsupport::BoundsResponseHead()) continue;
         const auto start = Clock::now();
-        EXPECT_EQ(Fetch(server.url(path), 10000), kStateError);
-        EXPECT_LT(MsSince(start), 4000);
+        EXPECT_EQ(Fetch(server.url(path), 40000), kStateError);
+        EXPECT_LT(MsSince(start), 15000);
     }
 }
 
