@@ -26,7 +26,7 @@ class QtBrowser final : public QObject, public IBrowser {
     // CPU time over a sliding window of wall time.
     struct Budget {
         qint64 memoryBytes = 512LL << 20;
-        int cpuPercent = 75;
+        int cpuPercent = 50;
         int windowMs = 20000;
         int sampleMs = 250;
     };
