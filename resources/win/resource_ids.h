@@ -1,0 +1,4 @@
+#pragma once
+// Resource numbers shared by the resource script and the Win32 layer.
+#define IDI_TAVORIN 1
+#define IDI_MINI 2
