@@ -8,7 +8,7 @@
 #include <ole2.h>
 
 #include "platform/win/ansi.h"
-#include "platform/win/twips_win.h"
+#include "platform/win/win32_window.h"
 
 namespace {
 // Not in every SDK's uuid library.
@@ -313,9 +313,13 @@ WinBrowser::~WinBrowser() {
 
 RECT WinBrowser::PixelRect() const {
     RECT rect{};
-    if (hasRect_)
-        rect = twips_win::ToPixels(rect_, twips_win::Dpi(parent_));
-    else if (parent_)
+    if (hasRect_) {
+        const UINT dpi = twips::DpiOf(parent_);
+        rect.left = twips::ToPixels(rect_.Left, dpi);
+        rect.top = twips::ToPixels(rect_.Top, dpi);
+        rect.right = rect.left + twips::ToPixels(rect_.Width, dpi);
+        rect.bottom = rect.top + twips::ToPixels(rect_.Height, dpi);
+    } else if (parent_)
         GetClientRect(parent_, &rect);
     return rect;
 }
