@@ -38,6 +38,8 @@ TEST(WinBrowser, WithoutTheControlEverythingElseGoesOn) {
     int events = 0;
     UseEveryOperation(browser, events);
     EXPECT_FALSE(browser.ControlCreated());
+    MSG key{host.Get(), WM_KEYDOWN, VK_TAB, 0, 0, {}};
+    EXPECT_FALSE(browser.PreTranslate(key)) << "no control to take the key";
     EXPECT_EQ(events, 0);
     EXPECT_TRUE(IsWindow(host.Get()));
 }

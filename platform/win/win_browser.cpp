@@ -401,6 +401,13 @@ void WinBrowser::Move(int left, int top, int width, int height) {
     inPlace_->SetObjectRects(&rect, &rect);
 }
 
+bool WinBrowser::PreTranslate(MSG& message) {
+    if (!browser_ || message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
+    if (message.hwnd != parent_ && !IsChild(parent_, message.hwnd)) return false;
+    const auto active = browser_.As<IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject);
+    return active && active->TranslateAccelerator(&message) == S_OK;
+}
+
 void WinBrowser::SetHostVisible(bool visible) {
     if (!visible) {
         if (browser_ && !blanked_ && !url_.empty()) {
