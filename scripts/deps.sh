@@ -7,7 +7,8 @@ build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev libgl-dev
 run=(xvfb xauth openbox trayer x11-utils xdotool fonts-dejavu-core python3)
 test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format imagemagick)
 # The Windows cross build and its tests under Wine (scripts/test_windows.sh).
-windows=(cmake ninja-build g++-mingw-w64-x86-64 wine64 wine googletest)
+windows=(cmake ninja-build g++-mingw-w64-x86-64 wine64 wine googletest python3
+         xvfb xauth openbox trayer x11-utils xdotool)
 
 wanted=()
 sets=("$@")
