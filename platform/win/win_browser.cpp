@@ -350,7 +350,17 @@ bool WinBrowser::EnsureControl() {
         return false;
     }
     inPlace_ = control_.As<IOleInPlaceObject>(IID_IOleInPlaceObject);
-    if (inPlace_) inPlace_->SetObjectRects(&rect, &rect);
+    if (inPlace_) {
+        inPlace_->SetObjectRects(&rect, &rect);
+        // Under the parent's other controls (the minimise button lies over the page).
+        HWND window = nullptr;
+        if (SUCCEEDED(inPlace_->GetWindow(&window)) && window) {
+            SetWindowLongPtrW(window, GWL_STYLE,
+                              GetWindowLongPtrW(window, GWL_STYLE) | WS_CLIPSIBLINGS);
+            SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        }
+    }
     // No script error boxes or other dialogs of the control's own; no files dropped in.
     browser_->put_Silent(VARIANT_TRUE);
     browser_->put_RegisterAsDropTarget(VARIANT_FALSE);
