@@ -101,6 +101,8 @@ WinParamWindow::WinParamWindow() {
     SetWindowPos(Control(Ctl::SSTab1), HWND_BOTTOM, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ShowTabControls();
+    // The name is what the user comes to change first.
+    focus_ = Control(Ctl::txtName);
 }
 
 WinParamWindow::~WinParamWindow() {
@@ -158,9 +160,8 @@ void WinParamWindow::CreateControl(const CtlDesign& design) {
             break;
         case CtlKind::Label:
             style |= SS_NOPREFIX | (design.centred ? SS_CENTER : SS_LEFT);
-            // One-line labels show where they are cut; paths keep their ends.
-            if (SingleLine(design) && design.rect.Height > 0)
-                style |= design.border ? SS_PATHELLIPSIS : SS_ENDELLIPSIS;
+            // One-line labels show where they are cut, keeping a path's last part (the name).
+            if (SingleLine(design) && design.rect.Height > 0) style |= SS_PATHELLIPSIS;
             if (design.border) exStyle |= WS_EX_STATICEDGE;
             break;
         case CtlKind::TextBox:
@@ -547,9 +548,17 @@ LRESULT WinParamWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 1;
         }
         case WM_ACTIVATE:
-            if (LOWORD(wParam) != WA_INACTIVE) {
-                activated_ = true;
-                if (Activate) Activate();
+            // The control that had the focus gets it back, as in a dialog.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus && IsChild(hwnd(), focus)) focus_ = focus;
+                break;
+            }
+            activated_ = true;
+            if (Activate) Activate();
+            if (focus_ && IsWindow(focus_) && IsWindowVisible(focus_)) {
+                SetFocus(focus_);
+                return 0;
             }
             break;
         case WM_CLOSE:

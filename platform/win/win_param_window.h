@@ -72,6 +72,7 @@ class WinParamWindow final : public Win32Window, public IParamView {
     int currentTab_ = 0;
     bool shown_ = false;
     bool activated_ = false;
+    HWND focus_ = nullptr;  // the control to give the focus back to on activation
     std::map<std::pair<int, bool>, HFONT> fonts_;
     std::map<COLORREF, HBRUSH> brushes_;
     HICON icon_ = nullptr;      // Image1's picture: an icon or a bitmap
