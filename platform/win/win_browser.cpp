@@ -90,12 +90,14 @@ bool WriteBrowserEmulation() {
     return result == ERROR_SUCCESS;
 }
 
-// The control's one site: client site, in-place site and frame, document host and the
-// sink of the browser's and the document's events, handed out from QueryInterface.
+// The control's one site: client site, in-place site and frame, document host (its UI and
+// its message boxes) and the sink of the browser's and the document's events, handed out
+// from QueryInterface.
 class WinBrowser::Site final : public IOleClientSite,
                                public IOleInPlaceSite,
                                public IOleInPlaceFrame,
                                public IDocHostUIHandler,
+                               public IDocHostShowUI,
                                public IDispatch {
   public:
     explicit Site(WinBrowser* owner) : owner_(owner) {}
@@ -113,6 +115,8 @@ class WinBrowser::Site final : public IOleClientSite,
             *out = static_cast<IOleInPlaceFrame*>(this);
         else if (iid == IID_IDocHostUIHandler)
             *out = static_cast<IDocHostUIHandler*>(this);
+        else if (iid == __uuidof(IDocHostShowUI))
+            *out = static_cast<IDocHostShowUI*>(this);
         else if (iid == IID_IDispatch || iid == DIID_DWebBrowserEvents2 ||
                  iid == kHtmlDocumentEvents2)
             *out = static_cast<IDispatch*>(this);
@@ -235,6 +239,14 @@ class WinBrowser::Site final : public IOleClientSite,
         if (filtered) *filtered = nullptr;
         return S_FALSE;
     }
+
+    // IDocHostShowUI: a page's alert and confirm boxes stay shut (confirm answers no).
+    STDMETHODIMP ShowMessage(HWND, LPOLESTR, LPOLESTR, DWORD, LPOLESTR, DWORD,
+                             LRESULT* result) override {
+        if (result) *result = IDCANCEL;
+        return S_OK;
+    }
+    STDMETHODIMP ShowHelp(HWND, LPOLESTR, UINT, DWORD, POINT, IDispatch*) override { return S_OK; }
 
     // IDispatch: the ambient properties of the site and the events of both sources.
     STDMETHODIMP GetTypeInfoCount(UINT* count) override {
