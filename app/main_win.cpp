@@ -6,6 +6,7 @@
 #include "platform/win/win_browser.h"
 #include "platform/win/win_desktop.h"
 #include "platform/win/win_notifier_window.h"
+#include "platform/win/win_param_host.h"
 #include "platform/win/win_transfer.h"
 #include "platform/win/win_tray.h"
 
@@ -31,6 +32,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
     frmMenu form(settings, {window, browser, inet, timer, tray, menu, messageBox, shell,
                             *fileSystem, desktop, *userKeys});
+    WinParamHost paramHost(settings, messageBox, shell, *fileSystem);
+    form.paramHost = &paramHost;
+    // Keys for the pages (Tab, arrows, copy) and for the configuration window's controls.
+    loop.AddFilter([&](MSG& message) { return browser.PreTranslate(message); });
+    loop.AddFilter([&](MSG& message) {
+        WinBrowser* preview = paramHost.browser();
+        return preview && preview->PreTranslate(message);
+    });
+    loop.AddFilter([&](MSG& message) { return paramHost.PreTranslate(message); });
     tray.AvailabilityChanged = [&](bool available) {
         window.SetTrayless(!available);
         if (!available) form.mnuShow_Click();

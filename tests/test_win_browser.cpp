@@ -38,6 +38,8 @@ TEST(WinBrowser, WithoutTheControlEverythingElseGoesOn) {
     int events = 0;
     UseEveryOperation(browser, events);
     EXPECT_FALSE(browser.ControlCreated());
+    MSG key{host.Get(), WM_KEYDOWN, VK_TAB, 0, 0, {}};
+    EXPECT_FALSE(browser.PreTranslate(key)) << "no control to take the key";
     EXPECT_EQ(events, 0);
     EXPECT_TRUE(IsWindow(host.Get()));
 }
@@ -52,6 +54,8 @@ TEST(WinBrowser, TheSystemControlIsMadeOnFirstNavigateWithTheNewestDocumentMode)
                        name.c_str());
 
     winui::HostWindow host;
+    HWND button = CreateWindowExW(0, L"BUTTON", L"_", WS_CHILD | WS_VISIBLE, 0, 0, 25, 25,
+                                  host.Get(), nullptr, nullptr, nullptr);
     WinBrowser browser(host.Get());
     browser.Move(0, 0, 3000, 2000);
     EXPECT_FALSE(browser.ControlCreated()) << "the constructor and Move stay cheap";
@@ -60,7 +64,8 @@ TEST(WinBrowser, TheSystemControlIsMadeOnFirstNavigateWithTheNewestDocumentMode)
     int events = 0;
     UseEveryOperation(browser, events);
     EXPECT_EQ(EmulationValue(name), kBrowserEmulationMode);
-    // Wine's control exists without an HTML engine behind it; either way nothing breaks.
+    ASSERT_TRUE(browser.ControlCreated()) << "Wine's control exists, with no HTML engine behind it";
+    EXPECT_EQ(GetWindow(host.Get(), GW_CHILD), button) << "the page lies under the button";
     browser.Destroy();
     EXPECT_FALSE(browser.ControlCreated());
     EXPECT_TRUE(IsWindow(host.Get()));

@@ -90,12 +90,14 @@ bool WriteBrowserEmulation() {
     return result == ERROR_SUCCESS;
 }
 
-// The control's one site: client site, in-place site and frame, document host and the
-// sink of the browser's and the document's events, handed out from QueryInterface.
+// The control's one site: client site, in-place site and frame, document host (its UI and
+// its message boxes) and the sink of the browser's and the document's events, handed out
+// from QueryInterface.
 class WinBrowser::Site final : public IOleClientSite,
                                public IOleInPlaceSite,
                                public IOleInPlaceFrame,
                                public IDocHostUIHandler,
+                               public IDocHostShowUI,
                                public IDispatch {
   public:
     explicit Site(WinBrowser* owner) : owner_(owner) {}
@@ -113,6 +115,8 @@ class WinBrowser::Site final : public IOleClientSite,
             *out = static_cast<IOleInPlaceFrame*>(this);
         else if (iid == IID_IDocHostUIHandler)
             *out = static_cast<IDocHostUIHandler*>(this);
+        else if (iid == __uuidof(IDocHostShowUI))
+            *out = static_cast<IDocHostShowUI*>(this);
         else if (iid == IID_IDispatch || iid == DIID_DWebBrowserEvents2 ||
                  iid == kHtmlDocumentEvents2)
             *out = static_cast<IDispatch*>(this);
@@ -236,6 +240,14 @@ class WinBrowser::Site final : public IOleClientSite,
         return S_FALSE;
     }
 
+    // IDocHostShowUI: a page's alert and confirm boxes stay shut (confirm answers no).
+    STDMETHODIMP ShowMessage(HWND, LPOLESTR, LPOLESTR, DWORD, LPOLESTR, DWORD,
+                             LRESULT* result) override {
+        if (result) *result = IDCANCEL;
+        return S_OK;
+    }
+    STDMETHODIMP ShowHelp(HWND, LPOLESTR, UINT, DWORD, POINT, IDispatch*) override { return S_OK; }
+
     // IDispatch: the ambient properties of the site and the events of both sources.
     STDMETHODIMP GetTypeInfoCount(UINT* count) override {
         if (count) *count = 0;
@@ -350,7 +362,17 @@ bool WinBrowser::EnsureControl() {
         return false;
     }
     inPlace_ = control_.As<IOleInPlaceObject>(IID_IOleInPlaceObject);
-    if (inPlace_) inPlace_->SetObjectRects(&rect, &rect);
+    if (inPlace_) {
+        inPlace_->SetObjectRects(&rect, &rect);
+        // Under the parent's other controls (the minimise button lies over the page).
+        HWND window = nullptr;
+        if (SUCCEEDED(inPlace_->GetWindow(&window)) && window) {
+            SetWindowLongPtrW(window, GWL_STYLE,
+                              GetWindowLongPtrW(window, GWL_STYLE) | WS_CLIPSIBLINGS);
+            SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        }
+    }
     // No script error boxes or other dialogs of the control's own; no files dropped in.
     browser_->put_Silent(VARIANT_TRUE);
     browser_->put_RegisterAsDropTarget(VARIANT_FALSE);
@@ -399,6 +421,13 @@ void WinBrowser::Move(int left, int top, int width, int height) {
     if (!inPlace_) return;
     const RECT rect = PixelRect();
     inPlace_->SetObjectRects(&rect, &rect);
+}
+
+bool WinBrowser::PreTranslate(MSG& message) {
+    if (!browser_ || message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
+    if (message.hwnd != parent_ && !IsChild(parent_, message.hwnd)) return false;
+    const auto active = browser_.As<IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject);
+    return active && active->TranslateAccelerator(&message) == S_OK;
 }
 
 void WinBrowser::SetHostVisible(bool visible) {

@@ -39,6 +39,10 @@ class WinBrowser final : public IBrowser {
     // Releases the control now (its parent window is going); a later Navigate makes it anew.
     void Destroy();
 
+    // Keys for the page (Tab, arrows, copy) before the message loop dispatches them; a
+    // message loop filter.
+    bool PreTranslate(MSG& message);
+
     bool ControlCreated() const { return static_cast<bool>(control_); }
     bool DocumentAttached() const { return attached_; }
     HWND Parent() const { return parent_; }
