@@ -3,7 +3,7 @@ corner, tray clicks, the quit question, the configuration window and a generated
 the registry fallback. Wine here renders no pages, so nothing looks at the page's pixels.
 Usage: test_windows.py build-windows/Tavorin.exe   (WINEPREFIX, TAVORIN_WINE and DISPLAY set)"""
 import os
-import re
+import shutil
 import subprocess
 import sys
 import time
@@ -19,6 +19,17 @@ TRAY = "explorer.exe"  # Wine's explorer owns the icons it docks into the tray h
 TWIPS_PER_PIXEL = 15  # the virtual desktop runs at 96 dpi
 WINDOW_TWIPS = (7800, 5160)
 USER_KEY = r"HKCU\SoftWare\Orbelia\Quorvellis\Settings"
+
+
+def client_point(window, left, top, width, height):
+    """Screen position of the middle of a control given in twips within the client area."""
+    return (window["x"] + (left + width // 2) // TWIPS_PER_PIXEL,
+            window["y"] + (top + height // 2) // TWIPS_PER_PIXEL)
+
+
+def on_tab(left, top, width, height):
+    # Controls on a tab are placed from the tab control's corner at 120, 120.
+    return (120 + left, 120 + top, width, height)
 
 
 def wine(*args):
@@ -189,6 +200,65 @@ class WineTest(unittest.TestCase):
         self.assertEqual(0, code, self.why("quit answered Yes"))
         self.assertTrue(harness.wait_for(lambda: not harness.tray_holds(TRAY), 5),
                         self.why("tray icon left behind"))
+
+    def builder_window(self):
+        for wid, info in harness.visible_windows(CLASS).items():
+            if info["title"] == "Tavorin" and info["width"] > 600:
+                return wid, info
+        return None
+
+    def type_into(self, window, rect, text):
+        harness.click(*client_point(window, *rect))
+        harness.keys("ctrl+a")
+        harness._run("xdotool", "type", "--delay", "20", text)
+
+    def wine_processes(self, name):
+        found = []
+        for entry in os.listdir("/proc"):
+            try:
+                with open(f"/proc/{entry}/cmdline", "rb") as f:
+                    if name.encode() in f.read():
+                        found.append(int(entry))
+            except OSError:
+                pass
+        return found
+
+    def test_configuration_window_makes_a_copy_that_runs(self):
+        folder = prefix_path(r"C:\Tavorin\Newsy")
+        self.addCleanup(shutil.rmtree, folder, True)
+        self.launch(f"[Param]\r\nPage={self.server.url('/info')}\r\nLangue=en\r\n")
+        self.tray_icon()
+        self.menu_command(2)
+        found = harness.wait_for(self.builder_window, 20)
+        self.assertTrue(found, self.why("configuration window did not open"))
+        wid, window = found
+        probe = os.path.join(os.path.dirname(EXECUTABLE), "tests", "win_probe.exe")
+        self.assertEqual("tabs=3", wine(probe, "Tavorin").stdout.strip())
+        harness.activate(wid)
+
+        self.type_into(window, on_tab(2160, 600, 2055, 285), "Newsy")
+        self.type_into(window, on_tab(2160, 960, 6255, 285), self.server.url("/copy"))
+        # The creation tab (the second of three equal tabs on the strip), then its button.
+        tab_width = (10125 // TWIPS_PER_PIXEL - 8) // 3
+        harness.click(window["x"] + 8 + 2 + tab_width + tab_width // 2, window["y"] + 8 + 10)
+        time.sleep(0.5)
+        harness.click(*client_point(window, *on_tab(7680, 1800, 2175, 495)))
+        question = harness.wait_for(lambda: [
+            w for w, i in harness.visible_windows(CLASS).items()
+            if i["title"] == "Quorvellis" and not i["override"]], 15)
+        self.assertTrue(question, self.why("no question whether to start the copy"))
+        harness.activate(question[0])
+        harness.keys("Return")  # Yes
+
+        self.assertTrue(harness.wait_for(lambda: self.polls("/copy"), 30),
+                        self.why("the copy did not request its own page"))
+        self.addCleanup(lambda: [os.kill(pid, 9) for pid in self.wine_processes("Newsy.exe")])
+        self.assertEqual(sorted(["Newsy.exe", "Info.ico", "Param.ini"]), sorted(os.listdir(folder)))
+        with open(os.path.join(folder, "Param.ini"), "rb") as f:
+            self.assertEqual(f"[Param]\r\nPage={self.server.url('/copy')}\r\nLangue=en\r\n"
+                             "DelaiInfo=15\r\n".encode(), f.read())
+        with open(os.path.join(folder, "Newsy.exe"), "rb") as a, open(EXECUTABLE, "rb") as b:
+            self.assertEqual(a.read(), b.read())
 
     def test_registry_value_supplies_the_page(self):
         added = wine("reg", "add", USER_KEY, "/v", "urlInfo", "/d", self.server.url("/user"),
