@@ -124,9 +124,9 @@ class TransferTest : public ::testing::Test {
         return states.back();
     }
 
-    std::string FetchBody(const std::string& url) {
+    std::string FetchBody(const std::string& url, int guardMs = 5000) {
         const std::size_t before = bodies.size();
-        EXPECT_EQ(Fetch(url), kStateResponseCompleted);
+        EXPECT_EQ(Fetch(url, guardMs), kStateResponseCompleted);
         return bodies.size() > before ? bodies.back() : "(no body)";
     }
 
@@ -230,6 +230,15 @@ TEST_F(TransferTest, BrokenAnswersFailAtOnce) {
                 reply.header("X-Filler-" + std::to_string(i), "some value");
             return reply;
         }
+        if (r.path == "/badgzip-late") {
+            // More than a read buffer of stored blocks, then a block of a type that does not
+            // exist.
+            std::string body("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10);
+            for (int block = 0; block < 10; ++block)
+                body += std::string("\0\xff\xff\0\0", 5) + BinaryBody(0xFFFF);
+            return Reply::ok(body + "\x07" + std::string(1000, 'x'))
+                .header("Content-Encoding", "gzip");
+        }
         // A gzip header, then a block of a type that does not exist.
         return Reply::ok(std::string("\x1f\x8b\x08\0\0\0\0\0\0\x03\xff\xff\xff\xff", 14) +
                          std::string(1000, 'x'))
@@ -238,9 +247,10 @@ TEST_F(TransferTest, BrokenAnswersFailAtOnce) {
     Limits limits;
     limits.idleTimeoutMs = 8000;
     Make(limits);
-    for (const char* path : {"/headers", "/badgzip"}) {
+    for (const char* path : {"/headers", "/badgzip", "/badgzip-late"}) {
         SCOPED_TRACE(path);
-        if (std::string(path) == "/badgzip" && !testsupport::DecodesGzip()) continue;
+        if (std::string(path) != "/headers" && !testsupport::DecodesGzip()) continue;
+        if (std::string(path) == "/headers" && !testsupport::BoundsResponseHead()) continue;
         const auto start = Clock::now();
         EXPECT_EQ(Fetch(server.url(path), 10000), kStateError);
         EXPECT_LT(MsSince(start), 4000);
@@ -425,15 +435,16 @@ TEST_F(TransferTest, SendsUserAgentAndDecodesGzip) {
               testsupport::DecodesGzip());
 
     // A page inflating past 10 MB at a high ratio is still wanted under the cap.
+    if (!testsupport::DecodesGzip()) return;
     const std::string big(12 * 1024 * 1024, ' ');
     server.setHandler([&](const Request& r) { return MaybeGzipped(r, big); });
-    EXPECT_EQ(FetchBody(server.url()).size(), big.size());
+    EXPECT_EQ(FetchBody(server.url(), 30000).size(), big.size());
 }
 
 TEST_F(TransferTest, LargeBodiesOfEveryStatusAreDrained) {
     // A body the transfer does not want must still be drained, or the answer never ends.
-    const std::string page = BinaryBody(3 * 1024 * 1024 + 11);
-    const std::string filler(1024 * 1024, 'x');
+    const std::string page = BinaryBody(1024 * 1024 + 11);  // four times the Qt read buffer
+    const std::string filler(512 * 1024, 'x');
     server.setHandler([&](const Request& r) {
         if (r.path == "/moved") {
             Reply moved = Reply::redirect(302, "/page");

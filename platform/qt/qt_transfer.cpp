@@ -100,8 +100,9 @@ void QtTransfer::onMetaData(QNetworkReply* reply) {
     if (reply != reply_) return;
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     // Qt gives a head it cannot parse (more fields than its limit, as the shared one) no fields
-    // at all and then waits for the connection to close; no server sends a head that bare.
-    if (status > 0 && reply->rawHeaderPairs().isEmpty()) {
+    // at all and then waits for the connection to close; only answers without a body come
+    // that bare from real servers.
+    if (status > 0 && status != 204 && status != 304 && reply->rawHeaderPairs().isEmpty()) {
         abortWith(reply, "response head with more than " +
                              std::to_string(limits().maxHeaderFields) + " fields, or unreadable");
         return;

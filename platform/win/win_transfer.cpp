@@ -6,6 +6,7 @@
 #include <winhttp.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
@@ -94,6 +95,7 @@ struct WinTransfer::Job {
     // Shared while the worker runs.
     std::mutex mutex;
     bool cancelled = false;
+    bool finished = false;
     HINTERNET request = nullptr;  // closed by whichever side is done with it first
 
     // The worker's results, read once the hop's end message has come.
@@ -213,26 +215,37 @@ bool WinTransfer::Job::Exchange(HINTERNET handle) {
         if (SUCCEEDED(UrlCombineW(url.c_str(), location.c_str(), resolved, &size, 0)))
             answer.location = WideToUtf8(std::wstring(resolved, size));
     }
-    // Only a 2xx body is ours; any other is left unread and its connection closed.
-    if (status < 200 || status >= 300) return true;
+    // Only a 2xx body is ours; any other is drained (within the cap) so the connection is
+    // not left holding it.
+    const bool ours = status >= 200 && status < 300;
     DWORD length = 0;
-    if (QueryNumber(handle, WINHTTP_QUERY_CONTENT_LENGTH, length) &&
+    if (ours && QueryNumber(handle, WINHTTP_QUERY_CONTENT_LENGTH, length) &&
         static_cast<std::int64_t>(length) > limits.maxBodyBytes)
         return Fail("body larger than " + std::to_string(limits.maxBodyBytes) + " bytes");
-    body.reserve(length);
+    if (ours) body.reserve(length);
+    std::string skipped;
+    std::int64_t total = 0;
+    // A failure while draining a body that is not ours leaves the answer standing.
+    const auto stop = [&] {
+        if (!ours) failure.clear();
+        return !ours;
+    };
     for (;;) {
-        if (!Budget(handle)) return false;
+        if (!Budget(handle)) return stop();
         DWORD available = 0;
-        if (!WinHttpQueryDataAvailable(handle, &available)) return Failed(GetLastError());
+        if (!WinHttpQueryDataAvailable(handle, &available)) return Failed(GetLastError()) || stop();
         if (available == 0) return true;
-        const std::size_t used = body.size();
-        if (static_cast<std::int64_t>(used + available) > limits.maxBodyBytes)
-            return Fail("body larger than " + std::to_string(limits.maxBodyBytes) + " bytes");
-        body.resize(used + available);
+        total += available;
+        if (total > limits.maxBodyBytes)
+            return Fail("body larger than " + std::to_string(limits.maxBodyBytes) + " bytes") ||
+                   stop();
+        std::string& into = ours ? body : skipped;
+        const std::size_t used = ours ? body.size() : 0;
+        into.resize(used + available);
         DWORD got = 0;
-        if (!WinHttpReadData(handle, body.data() + used, available, &got))
-            return Failed(GetLastError());
-        body.resize(used + got);
+        if (!WinHttpReadData(handle, into.data() + used, available, &got))
+            return Failed(GetLastError()) || stop();
+        into.resize(used + got);
         if (got == 0) return true;
     }
 }
@@ -289,7 +302,9 @@ void WinTransfer::Send(const transfer::Hop& hop) {
         return;
     }
     auto job = std::make_shared<Job>();
-    job->id = ++jobs_;
+    // Unique across transfers: a window handle can come back to another one.
+    static std::atomic<std::uint64_t> jobs{0};
+    job->id = ++jobs;
     job->window = window_;
     job->session = session_;
     job->url = Utf8ToWide(hop.url);
@@ -299,6 +314,10 @@ void WinTransfer::Send(const transfer::Hop& hop) {
     job->deadline = Clock::now() + std::chrono::milliseconds(RemainingMs());
     std::thread([job] {
         job->Run();
+        {
+            std::lock_guard lock(job->mutex);
+            job->finished = true;
+        }
         PostMessageW(job->window, kHopEndedMessage, static_cast<WPARAM>(job->id), 0);
     }).detach();
     job_ = std::move(job);
@@ -306,18 +325,21 @@ void WinTransfer::Send(const transfer::Hop& hop) {
 
 void WinTransfer::Drop() {
     if (!job_) return;
-    std::lock_guard lock(job_->mutex);
-    job_->cancelled = true;
+    const std::shared_ptr<Job> job = std::move(job_);
+    std::lock_guard lock(job->mutex);
+    job->cancelled = true;
     // Closing the handle ends a blocking call on it early; the worker then ends on its own.
-    if (job_->request) WinHttpCloseHandle(job_->request);
-    job_->request = nullptr;
-    job_.reset();
+    if (job->request) WinHttpCloseHandle(job->request);
+    job->request = nullptr;
 }
 
 void WinTransfer::HopEnded(std::uint64_t id) {
     if (!job_ || job_->id != id) return;  // a dropped hop
+    {
+        std::lock_guard lock(job_->mutex);
+        if (!job_->finished) return;
+    }
     const std::shared_ptr<Job> job = std::move(job_);
-    std::lock_guard lock(job->mutex);  // the worker wrote its results before posting
     if (!job->failure.empty()) {
         HopFailed(job->failure);
         return;

@@ -39,6 +39,5 @@ class WinTransfer final : public transfer::BasicTransfer {
     std::shared_ptr<void> session_;
     bool decodes_ = false;
     std::shared_ptr<Job> job_;
-    std::uint64_t jobs_ = 0;
     std::deque<std::function<void()>> posted_;
 };

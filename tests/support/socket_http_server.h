@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -177,13 +178,25 @@ class SocketHttpServer {
         timeval wait{0, 50 * 1000};
         return select(static_cast<int>(s) + 1, &set, nullptr, nullptr, &wait) > 0;
     }
-    static bool Write(Socket s, const std::string& data) {
+    // Sends all of data unless the server stops first (a client may never read).
+    bool Write(Socket s, const std::string& data) {
         std::size_t done = 0;
         while (done < data.size()) {
+            fd_set set;
+            FD_ZERO(&set);
+            FD_SET(s, &set);
+            timeval wait{0, 50 * 1000};
+            if (select(static_cast<int>(s) + 1, nullptr, &set, nullptr, &wait) <= 0) {
+                if (Stopping()) return false;
+                continue;
+            }
+            const std::size_t size = std::min<std::size_t>(data.size() - done, 16384);
 #ifdef _WIN32
-            const int n = send(s, data.data() + done, static_cast<int>(data.size() - done), 0);
+            const int n = send(s, data.data() + done, static_cast<int>(size), 0);
+            if (n < 0 && WSAGetLastError() == WSAEWOULDBLOCK) continue;
 #else
-            const auto n = send(s, data.data() + done, data.size() - done, MSG_NOSIGNAL);
+            const auto n = send(s, data.data() + done, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) continue;
 #endif
             if (n <= 0) return false;
             done += static_cast<std::size_t>(n);
@@ -198,6 +211,10 @@ class SocketHttpServer {
             const Socket client = accept(listener_, nullptr, nullptr);
             if (client == kNone) continue;
             const int number = ++connections;
+#ifdef _WIN32
+            u_long nonBlocking = 1;
+            ioctlsocket(client, FIONBIO, &nonBlocking);
+#endif
             workers_.emplace_back([this, client, number] {
                 Serve(client, number);
                 CloseSocket(client);

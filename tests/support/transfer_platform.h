@@ -14,5 +14,7 @@ bool Serve(const std::function<bool()>& done, int guardMs);
 void Later(std::function<void()> call);
 // Whether the transfer asks for and decodes gzip bodies.
 bool DecodesGzip();
+// Whether a huge response head ends the transfer at once (Wine's WinHTTP reads it all first).
+bool BoundsResponseHead();
 
 }  // namespace testsupport
