@@ -3,25 +3,12 @@
 #include "platform/file_system.h"
 #include "platform/user_key_store.h"
 #include "platform/win/message_loop.h"
+#include "platform/win/win_browser.h"
 #include "platform/win/win_desktop.h"
 #include "platform/win/win_notifier_window.h"
+#include "platform/win/win_param_host.h"
+#include "platform/win/win_transfer.h"
 #include "platform/win/win_tray.h"
-
-namespace {
-// Placeholders until the hosted browser and the WinINet transfer are wired in.
-class PlaceholderBrowser final : public IBrowser {
-  public:
-    void Navigate(const std::string&) override {}
-    void Move(int, int, int, int) override {}
-    void AttachDocument(bool) override {}
-};
-
-class PlaceholderTransfer final : public ITransfer {
-  public:
-    void Execute(const std::string&) override {}
-    std::string GetChunk(int) override { return {}; }
-};
-}  // namespace
 
 // The program reads no command-line arguments.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -31,8 +18,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     SharedSettings settings;
 
     WinNotifierWindow window;
-    PlaceholderBrowser browser;
-    PlaceholderTransfer inet;
+    WinBrowser browser(window.browserParent());
+    WinTransfer inet;
     WinTimer timer;
     WinTray tray;
     WinPopupMenu menu(window.hwnd());
@@ -40,8 +27,20 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     WinDesktop desktop(loop);
     WinShell shell;
 
+    // A hidden window's page gives way to a blank one; it comes back when the window shows.
+    window.VisibilityChanged = [&](bool visible) { browser.SetHostVisible(visible); };
+
     frmMenu form(settings, {window, browser, inet, timer, tray, menu, messageBox, shell,
                             *fileSystem, desktop, *userKeys});
+    WinParamHost paramHost(settings, messageBox, shell, *fileSystem);
+    form.paramHost = &paramHost;
+    // Keys for the pages (Tab, arrows, copy) and for the configuration window's controls.
+    loop.AddFilter([&](MSG& message) { return browser.PreTranslate(message); });
+    loop.AddFilter([&](MSG& message) {
+        WinBrowser* preview = paramHost.browser();
+        return preview && preview->PreTranslate(message);
+    });
+    loop.AddFilter([&](MSG& message) { return paramHost.PreTranslate(message); });
     tray.AvailabilityChanged = [&](bool available) {
         window.SetTrayless(!available);
         if (!available) form.mnuShow_Click();

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Tavorin.exe under Wine beside the Linux program: size, start to first request, memory
+# while hidden. Builds neither: run scripts/build_windows.sh and scripts/run.sh (or the test
+# commands) first.
+#   bench/windows.sh [build-windows/Tavorin.exe] [build/Tavorin] [runs]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+exe=${1:-build-windows/Tavorin.exe}
+linux=${2:-build/Tavorin}
+wine=$(sed -n 's/^TAVORIN_WINE:[A-Z]*=//p' "$(dirname "$exe")/CMakeCache.txt")
+WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/tavorin-wine.XXXXXX")
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TAVORIN_WINE=$wine
+export QTWEBENGINE_DISABLE_SANDBOX=1
+source scripts/desktop.sh
+desktop_start 1920x1080 fixedtray
+cleanup() {
+  "$(dirname "$wine")/wineserver64" -k 2>/dev/null || "$(dirname "$wine")/wineserver" -k || true
+  rm -rf "$WINEPREFIX"
+  desktop_stop
+}
+trap cleanup EXIT
+"$wine" wineboot --init >/dev/null 2>&1 || true
+python3 bench/windows.py "$exe" "$linux" "${3:-7}"
