@@ -1,7 +1,6 @@
 #include "platform/win/win_param_window.h"
 
 #include <commctrl.h>
-#include <uxtheme.h>
 
 #include <algorithm>
 #include <vector>
@@ -204,8 +203,6 @@ void WinParamWindow::CreateControl(const CtlDesign& design) {
 
     switch (design.kind) {
         case CtlKind::TabControl: {
-            // Classic tabs: their pages have the window's colour, like the labels on them.
-            SetWindowTheme(control, L"", L"");
             for (int tab = 0; tab < kTabCount; ++tab) {
                 TCITEMW item{};
                 item.mask = TCIF_TEXT;
@@ -461,7 +458,7 @@ bool WinParamWindow::LoadPicture(Ctl picture, const std::string& path) {
 }
 
 void WinParamWindow::DrawPicture(const DRAWITEMSTRUCT& item) {
-    FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
+    FillRect(item.hDC, &item.rcItem, Brush(PageColour()));
     // Against the right edge: the rectangle starts under the icon caption, which stays readable.
     if (icon_) {
         const int size = MulDiv(kPictureSize, static_cast<int>(dpi_), 96);
@@ -497,16 +494,43 @@ void WinParamWindow::Close() {
     if (hwnd()) SendMessageW(hwnd(), WM_CLOSE, 0, 0);
 }
 
+COLORREF WinParamWindow::PageColour() {
+    if (pageColour_) return *pageColour_;
+    // What the tab control paints its pages with, whatever the theme: the controls on a
+    // page take the same background.
+    HWND tabs = Control(Ctl::SSTab1);
+    RECT client{};
+    GetClientRect(tabs, &client);
+    COLORREF colour = GetSysColor(COLOR_BTNFACE);
+    if (client.right > 0 && client.bottom > 0) {
+        HDC screen = GetDC(tabs);
+        HDC memory = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+        const HGDIOBJ old = SelectObject(memory, bitmap);
+        FillRect(memory, &client, GetSysColorBrush(COLOR_BTNFACE));
+        SendMessageW(tabs, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory),
+                     PRF_CLIENT | PRF_ERASEBKGND);
+        const COLORREF sampled = GetPixel(memory, client.right / 2, client.bottom / 2);
+        if (sampled != CLR_INVALID) colour = sampled;
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(tabs, screen);
+    }
+    pageColour_ = colour;
+    return colour;
+}
+
 LRESULT WinParamWindow::ColourStatic(HDC dc, HWND control) {
     const Ctl id = FromHandle(control);
     if (id == Ctl::Count) return 0;
     const CtlDesign& design = Design(id);
     if (design.color) SetTextColor(dc, ToColorRef(design.color));
-    const COLORREF background =
-        design.background ? ToColorRef(design.background) : GetSysColor(COLOR_BTNFACE);
+    const COLORREF background = design.background ? ToColorRef(design.background)
+                                : design.tab >= 0 ? PageColour()
+                                                  : GetSysColor(COLOR_BTNFACE);
     SetBkColor(dc, background);
-    return reinterpret_cast<LRESULT>(design.background ? Brush(background)
-                                                       : GetSysColorBrush(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(Brush(background));
 }
 
 LRESULT WinParamWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

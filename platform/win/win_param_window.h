@@ -3,6 +3,7 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -58,6 +59,7 @@ class WinParamWindow final : public Win32Window, public IParamView {
     HFONT Font(int pointSize, bool bold);
     HBRUSH Brush(COLORREF colour);
     Ctl FromHandle(HWND control) const;
+    COLORREF PageColour();
     LRESULT ColourStatic(HDC dc, HWND control);
     void DrawPicture(const DRAWITEMSTRUCT& item);
     void ClearPicture();
@@ -75,6 +77,7 @@ class WinParamWindow final : public Win32Window, public IParamView {
     HWND focus_ = nullptr;  // the control to give the focus back to on activation
     std::map<std::pair<int, bool>, HFONT> fonts_;
     std::map<COLORREF, HBRUSH> brushes_;
+    std::optional<COLORREF> pageColour_;
     HICON icon_ = nullptr;      // Image1's picture: an icon or a bitmap
     HBITMAP bitmap_ = nullptr;  //
     HICON windowIcon_ = nullptr;
