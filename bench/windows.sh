@@ -11,7 +11,7 @@ wine=$(sed -n 's/^TAVORIN_WINE:[A-Z]*=//p' "$(dirname "$exe")/CMakeCache.txt")
 wineserver=$(dirname "$wine")/wineserver64
 [ -x "$wineserver" ] || wineserver=$(dirname "$wine")/wineserver
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/tavorin-wine.XXXXXX")
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TAVORIN_WINE=$wine
+export WINEPREFIX WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml=" TAVORIN_WINE=$wine
 export QTWEBENGINE_DISABLE_SANDBOX=1
 source scripts/desktop.sh
 desktop_start 1920x1080 fixedtray
