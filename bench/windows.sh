@@ -24,5 +24,8 @@ trap cleanup EXIT
 # Wine's server and desktop process stay up between runs, as they do on a desktop where other
 # programs run: the runs time the program's start, not Wine's.
 "$wineserver" -p -d0 >/dev/null 2>&1 &
-"$wine" wineboot --init >/dev/null 2>&1 || true
+sleep 1  # listening before its first client
+# Not "wineboot --init": under a persistent server it leaves the RpcSs service unable to
+# start, and every later program then waits 10 s for it at start.
+"$wine" wineboot >/dev/null 2>&1 || true
 python3 bench/windows.py "$exe" "$linux" "${3:-7}"
