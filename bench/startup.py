@@ -9,9 +9,11 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import harness  # noqa: E402
 
 
-def one_run(executable):
+def one_run(executable, launcher=()):
+    """Milliseconds from the process's start to its first request; launcher runs it (Wine)."""
     server = harness.Server({"/info": (200, "<html><body>bench</body></html>")})
-    program = harness.Program(executable, param_ini=f"[Param]\nPage={server.url('/info')}\n")
+    program = harness.Program(executable, param_ini=f"[Param]\nPage={server.url('/info')}\n",
+                              name=os.path.basename(executable), launcher=launcher)
     try:
         program.start()
         first = harness.wait_for(lambda: server.requests_for("/info"), 30, step=0.001)

@@ -14,7 +14,8 @@ test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format imagema
 # The Debian package (scripts/package.sh).
 package=(dpkg-dev lintian)
 # The Windows cross build and its tests under Wine (scripts/test_windows.sh).
-windows=(cmake ninja-build g++-mingw-w64-x86-64 wine64 wine googletest)
+windows=(cmake ninja-build g++-mingw-w64-x86-64 wine64 wine googletest python3
+         xvfb xauth openbox trayer x11-utils xdotool)
 
 wanted=()
 sets=("$@")

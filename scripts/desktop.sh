@@ -1,6 +1,9 @@
 # Sourced: brings up a virtual desktop (Xvfb, a window manager, a tray host) when asked,
 # and tears it down on exit. Sets DISPLAY.
-#   desktop_start [WIDTHxHEIGHT] [notray]
+#   desktop_start [WIDTHxHEIGHT] [notray|fixedtray]
+# fixedtray: a tray host of fixed width, which does not move when an icon docks (Wine
+# routes clicks on a docked icon from where it was docked, so a panel that moves as it grows
+# leaves Wine's icon deaf to the mouse).
 desktop_pids=()
 
 desktop_stop() {
@@ -24,7 +27,9 @@ desktop_start() {
   openbox --sm-disable >/dev/null 2>&1 &
   desktop_pids+=($!)
   if [ "${2:-}" != notray ]; then
-    trayer --edge bottom --align right --widthtype request --height 24 --SetDockType true \
+    local width=(--widthtype request)
+    [ "${2:-}" = fixedtray ] && width=(--widthtype pixel --width 48)
+    trayer --edge bottom --align right "${width[@]}" --height 24 --SetDockType true \
            --expand false --transparent false >/dev/null 2>&1 &
     desktop_pids+=($!)
   fi

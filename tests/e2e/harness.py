@@ -90,7 +90,9 @@ def wait_for(predicate, timeout, step=0.05):
 class Program:
     """A copy of the executable in a temporary folder with its own Param.ini and user files."""
 
-    def __init__(self, executable, param_ini=None, icon=None, user_conf=None, name="Tavorin"):
+    def __init__(self, executable, param_ini=None, icon=None, user_conf=None, name="Tavorin",
+                 launcher=()):
+        self.launcher = list(launcher)  # e.g. Wine for the Windows program
         self.dir = tempfile.mkdtemp(prefix="tavorin-e2e-")
         self.exe = os.path.join(self.dir, name)
         shutil.copy2(executable, self.exe)
@@ -121,7 +123,7 @@ class Program:
         env.setdefault("XDG_RUNTIME_DIR", self.dir)
         self.started = time.monotonic()
         with open(self.log, "wb") as log:
-            self.process = subprocess.Popen([self.exe, *args], cwd=cwd or "/", env=env, stdout=log,
+            self.process = subprocess.Popen(self.launcher + [self.exe, *args], cwd=cwd or "/", env=env, stdout=log,
                                             stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
         return self
 

@@ -1,0 +1,82 @@
+#pragma once
+// Windows only. WebBrowser1 on the system's WebBrowser control (IWebBrowser2), hosted in
+// a parent window through the OLE in-place interfaces.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <string>
+
+#include "platform/browser.h"
+#include "platform/win/com_ptr.h"
+#include "platform/window.h"
+
+struct IHTMLDocument2;
+struct IOleObject;
+struct IOleInPlaceObject;
+struct IWebBrowser2;
+
+// The control is made at the first Navigate, so a window that never shows a page pays
+// nothing for it. When it cannot be made, Navigate does nothing and the parent window
+// simply stays empty.
+class WinBrowser final : public IBrowser {
+  public:
+    // clsid: the control to create; tests pass one that does not exist.
+    explicit WinBrowser(HWND parent, const CLSID* clsid = nullptr);
+    ~WinBrowser() override;
+    WinBrowser(const WinBrowser&) = delete;
+    WinBrowser& operator=(const WinBrowser&) = delete;
+
+    void Navigate(const std::string& url) override;
+    // Without a Move the control fills the parent's client area.
+    void Move(int left, int top, int width, int height) override;
+    void AttachDocument(bool attach) override;
+
+    // The host window was shown or hidden: a hidden window's page gives way to a blank
+    // one (its scripts stop, its memory goes back) and comes back from its address.
+    void SetHostVisible(bool visible);
+    // Releases the control now (its parent window is going); a later Navigate makes it anew.
+    void Destroy();
+
+    // Keys for the page (Tab, arrows, copy) before the message loop dispatches them; a
+    // message loop filter.
+    bool PreTranslate(MSG& message);
+
+    bool ControlCreated() const { return static_cast<bool>(control_); }
+    bool DocumentAttached() const { return attached_; }
+    HWND Parent() const { return parent_; }
+
+  private:
+    class Site;
+    bool EnsureControl();
+    void GoTo(const std::string& url);
+    void DetachDocument();
+    RECT PixelRect() const;
+    void OnDocumentComplete(IDispatch* frame);
+    bool OnShowContextMenu();
+    bool OnDocumentClick();
+
+    HWND parent_;
+    CLSID clsid_;
+    ComPtr<Site> site_;
+    ComPtr<IOleObject> control_;
+    ComPtr<IOleInPlaceObject> inPlace_;
+    ComPtr<IWebBrowser2> browser_;
+    DWORD browserCookie_ = 0;
+    ComPtr<IHTMLDocument2> document_;
+    DWORD documentCookie_ = 0;
+    bool failed_ = false;
+    bool oleInitialized_ = false;
+    bool attached_ = false;
+    bool hasRect_ = false;
+    TwipsRect rect_;
+    std::string url_;  // the page to bring back after SetHostVisible(false)
+    bool blanked_ = false;
+};
+
+// Makes the WebBrowser control render pages in the newest document mode for this
+// executable (FEATURE_BROWSER_EMULATION under the current user's key); the value is
+// named after the executable's file name. Returns false when it could not be written.
+bool WriteBrowserEmulation();
+inline constexpr DWORD kBrowserEmulationMode = 11001;

@@ -1,0 +1,44 @@
+#pragma once
+// Windows only.
+#include "platform/desktop.h"
+#include "platform/message_box.h"
+#include "platform/shell.h"
+#include "platform/timer.h"
+#include "platform/win/message_loop.h"
+#include "platform/win/win32_window.h"
+
+class WinDesktop final : public IDesktop {
+  public:
+    explicit WinDesktop(MessageLoop& loop) : loop_(loop) {}
+    int ScreenWidthTwips() override;
+    int ScreenHeightTwips() override;
+    void SetMousePointer(int pointer) override;
+    void DoEvents() override { loop_.ServePending(); }
+
+  private:
+    MessageLoop& loop_;
+};
+
+// Timer1 on SetTimer, ticking into a message-only window of its own.
+class WinTimer final : public Win32Window, public ITimer {
+  public:
+    WinTimer();
+    void Start(int intervalMs) override;
+
+  protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+};
+
+class WinShell final : public IShell {
+  public:
+    void ShellExecute(const std::string& operation, const std::string& file,
+                      const std::string& parameters, const std::string& directory,
+                      int showCommand) override;
+    // The process's own windows and hosted controls go with it; nothing runs after.
+    void EndProcess(int exitCode) override { ExitProcess(static_cast<UINT>(exitCode)); }
+};
+
+class WinMessageBox final : public IMessageBox {
+  public:
+    int MsgBox(const std::string& text, int style) override;
+};

@@ -1,0 +1,30 @@
+// Tells the end-to-end tests under Wine what X11 cannot show of a Win32 window: the number
+// of tabs of the tab control in the top-level window of the given title.
+// Usage: win_probe.exe TITLE   (prints "tabs=N", or "none" when there is no such window)
+#include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+BOOL CALLBACK CountTabs(HWND child, LPARAM result) {
+    wchar_t name[64] = {};
+    GetClassNameW(child, name, 64);
+    if (std::wstring(name) != WC_TABCONTROLW) return TRUE;
+    *reinterpret_cast<LRESULT*>(result) = SendMessageW(child, TCM_GETITEMCOUNT, 0, 0);
+    return FALSE;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    const std::string title = argv[1];
+    HWND window = FindWindowW(nullptr, std::wstring(title.begin(), title.end()).c_str());
+    if (!window) return std::puts("none"), 1;
+    LRESULT tabs = -1;
+    EnumChildWindows(window, CountTabs, reinterpret_cast<LPARAM>(&tabs));
+    std::printf("tabs=%d\n", static_cast<int>(tabs));
+    return 0;
+}
