@@ -22,7 +22,7 @@ void SetDefaultEnv(const char* name, const char* value) {
 }
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
     // A static page needs no GPU: without a GL context the engine and its helpers
     // take a fraction of the memory.
     SetDefaultEnv("QT_XCB_GL_INTEGRATION", "none");
@@ -32,7 +32,11 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 
     QtSession session;
-    QApplication app(argc, argv);
+    // The program reads no command line, Qt's own options (-platform, -stylesheet...) included.
+    char programName[] = "Tavorin";
+    char* fixedArgv[] = {programName, nullptr};
+    int fixedArgc = 1;
+    QApplication app(fixedArgc, fixedArgv);
     session.Started(app);
     // No display name: X11 would append it to every title, and the configuration window's
     // title is exactly "Tavorin". An untitled window still shows the application name.

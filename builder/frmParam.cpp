@@ -1,5 +1,6 @@
 #include "builder/frmParam.h"
 
+#include "notifier/page_address.h"
 #include "text/modLangue.h"
 
 namespace {
@@ -133,7 +134,7 @@ void frmParam::cmdUndo_Click() {
 }
 
 void frmParam::cmdTestWebPage_Click() {
-    ports_.WebBrowser1.Navigate(ports_.view.Caption(Ctl::txtWebPage));
+    ports_.WebBrowser1.Navigate(PageAddress(ports_.view.Caption(Ctl::txtWebPage)));
 }
 
 void frmParam::WebBrowser1_DocumentComplete() {

@@ -129,19 +129,32 @@ void frmParam::cmdSelfMake_Click() {
     if (!TargetNamesUsable(base, folder, name)) return;
 
     if (!files.FolderExists(base) && !CreateFolder(base)) return;
+    // Links lead out of the target folder (its own files, the program's folder...).
+    if (files.IsLink(folder)) {
+        Error("Cannot create the copy in " + folder + ": it is a link, not a folder of its own");
+        return;
+    }
     if (files.FolderExists(folder)) {
         if (messageBox.MsgBox("Folder " + folder + Text(38), kQuestion) == vbNo) return;
     } else if (!CreateFolder(folder)) {
         return;
     }
 
+    const std::string suffix(kExecutableSuffix);
+    const std::string copy = JoinPath(folder, name + suffix);
+    for (const std::string& target :
+         {JoinPath(folder, "Info.ico"), copy, JoinPath(folder, "Param.ini")}) {
+        if (files.IsLink(target)) {
+            Error("Cannot write " + target + ": it is a link; remove it and create again");
+            return;
+        }
+    }
+
     const std::string icon = view.Caption(Ctl::lblIconPath);
     if (!icon.empty() && files.FileExists(icon) && !Copy(icon, JoinPath(folder, "Info.ico")))
         return;
-    const std::string suffix(kExecutableSuffix);
     const std::string program =
         JoinPath(files.ProgramFolder(), StripExecutableSuffix(files.ExeName()) + suffix);
-    const std::string copy = JoinPath(folder, name + suffix);
     if (!Copy(program, copy)) return;
     if (!WriteSettings(JoinPath(folder, "Param.ini"), page)) return;
 

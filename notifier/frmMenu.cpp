@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "deployment.h"
+#include "notifier/page_address.h"
 #include "platform/paths.h"
 #include "settings/modRegistre.h"
 #include "text/modLangue.h"
@@ -98,7 +99,7 @@ void frmMenu::Form_Load() {
     TrayIcon = MakeTrayIconData(ports_.window.Handle(), ports_.window.IconHandle(), TrayTip);
     ports_.tray.NotifyIcon(kNimAdd, TrayIcon);
 
-    ports_.Inet1.Execute(PageUrl);
+    ports_.Inet1.Execute(PageAddress(PageUrl));
 
     ports_.window.Move(ports_.desktop.ScreenWidthTwips() - ports_.window.Width() - 200,
                        ports_.desktop.ScreenHeightTwips() - ports_.window.Height() - 800);

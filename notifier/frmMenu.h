@@ -70,6 +70,8 @@ class frmMenu {
 
     SharedSettings& settings_;
     NotifierPorts ports_;
+    // Set once quitting or uninstalling is confirmed; ending the process may return first.
+    bool ending_ = false;
 };
 
 // The fixed tray tooltip, the built-in page address and the record start-up registers.

@@ -103,6 +103,7 @@ bool frmMenu::Form_QueryUnload() {
 }
 
 void frmMenu::Quit() {
+    ending_ = true;
     ports_.tray.NotifyIcon(kNimDelete, TrayIcon);
     ports_.WebBrowser1.AttachDocument(false);
     DocInfo = false;
@@ -119,6 +120,7 @@ void frmMenu::UninstallCommand() {
     }
     const std::string question = LookupText(5, settings_.LanguageCode) + " " + ProgramName() + " ?";
     if (ports_.messageBox.MsgBox(question, vbYesNo + vbQuestion + vbDefaultButton2) == vbNo) return;
+    ending_ = true;
     ports_.shell.ShellExecute("open", JoinPath(folder, found), "", folder, kShowNormal);
     // Leaving the icon behind would show a ghost in the tray until the mouse passes over it.
     ports_.tray.NotifyIcon(kNimDelete, TrayIcon);

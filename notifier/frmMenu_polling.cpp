@@ -1,14 +1,16 @@
 #include "notifier/frmMenu.h"
+#include "notifier/page_address.h"
 
 namespace {
 constexpr int kChunkSize = 1024;
 }
 
 void frmMenu::Timer1_Timer() {
+    if (ending_) return;
     ++TickCounter;
     if (TickCounter > settings_.ScanTicks) {
         TickCounter = 0;
-        ports_.Inet1.Execute(PageUrl);
+        ports_.Inet1.Execute(PageAddress(PageUrl));
     }
 }
 
@@ -28,11 +30,13 @@ void frmMenu::Inet1_StateChanged(std::int16_t State) {
                 text += piece;
                 piece = ports_.Inet1.GetChunk(kChunkSize);
                 ports_.desktop.DoEvents();
-            } while (!piece.empty());
+            } while (!piece.empty() && !ending_);
         } catch (...) {
             complete = false;
         }
-        if (!complete) {
+        if (ending_) {
+            // Quit or uninstall was confirmed meanwhile: the process is on its way out.
+        } else if (!complete) {
             ports_.window.SetWindowState(vbMinimized);
         } else {
             const bool changed = !(text == LastPageText && !LastPageText.empty());
@@ -44,7 +48,7 @@ void frmMenu::Inet1_StateChanged(std::int16_t State) {
 }
 
 void frmMenu::ShowNotification() {
-    ports_.WebBrowser1.Navigate(PageUrl);
+    ports_.WebBrowser1.Navigate(PageAddress(PageUrl));
     ports_.window.SetVisible(true);
     ports_.window.SetWindowState(vbNormal);
     ports_.window.SetWindowPos(kHwndTopmost, 0, 0, 0, 0, kSwpNoMove | kSwpNoSize);

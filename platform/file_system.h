@@ -9,8 +9,12 @@ class IFileSystem {
     virtual std::string ProgramFolder() = 0;
     // File name of the running executable, with its extension if it has one.
     virtual std::string ExeName() = 0;
-    // True for an existing regular file (not a folder).
+    // True for an existing ordinary file: not a folder, not hidden (on Windows not a system
+    // file either), as a directory lookup of the path finds it.
     virtual bool FileExists(const std::string& path) = 0;
+    // True when path itself is a link (symbolic link, or on Windows any reparse point such as
+    // a junction), dangling or not.
+    virtual bool IsLink(const std::string& path) = 0;
     // Bare name of the first ordinary file in folder whose name starts with prefix and
     // ends with suffix (case-insensitive), in name order; folders, hidden files and,
     // where it matters, files that cannot be run are passed over. Empty when none.

@@ -188,3 +188,31 @@ std::string CutToChars(std::string_view text, std::size_t maxChars) {
     }
     return std::string(text);
 }
+
+std::string_view CutToWholeLines(std::string_view bytes) {
+    if (StartsWith(bytes, kUtf16LeBom)) {
+        std::size_t end = bytes.size() & ~std::size_t{1};
+        for (std::size_t at = end; at > kUtf16LeBom.size(); at -= 2) {
+            const char low = bytes[at - 2];
+            if ((low == '\n' || low == '\r') && bytes[at - 1] == '\0') return bytes.substr(0, at);
+        }
+        const auto lastHigh =
+            end >= kUtf16LeBom.size() + 2 ? static_cast<unsigned char>(bytes[end - 1]) & 0xFC : 0;
+        return bytes.substr(0, lastHigh == 0xD8 ? end - 2 : end);  // no half surrogate pair
+    }
+    const auto lineEnd = bytes.find_last_of("\r\n");
+    if (lineEnd != std::string_view::npos) return bytes.substr(0, lineEnd + 1);
+    // No line end: drop a last UTF-8 character cut short, unless the text before it is no
+    // UTF-8 anyway (it then reads as Windows-1252, byte by byte).
+    std::size_t lead = bytes.size();
+    while (lead > 0 && bytes.size() - lead < 4 &&
+           (static_cast<unsigned char>(bytes[lead - 1]) & 0xC0) == 0x80) {
+        --lead;
+    }
+    if (lead == 0) return bytes;
+    const auto first = static_cast<unsigned char>(bytes[lead - 1]);
+    const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+    const bool cutShort = length > 1 && bytes.size() - (lead - 1) < length;
+    if (!cutShort || !IsValidUtf8(bytes.substr(0, lead - 1))) return bytes;
+    return bytes.substr(0, lead - 1);
+}

@@ -16,3 +16,6 @@ DecodedText DecodeIniBytes(std::string_view bytes);
 std::optional<std::string> EncodeIniText(std::string_view text, TextEncoding encoding);
 // Cuts UTF-8 text to its first maxChars code points.
 std::string CutToChars(std::string_view text, std::size_t maxChars);
+// The longest prefix of a file's first bytes that ends at a line end (else at a character
+// boundary), so that a file read only in part is not cut inside a line or a character.
+std::string_view CutToWholeLines(std::string_view bytes);

@@ -152,7 +152,8 @@ std::string_view LineEndOf(std::string_view text) {
     return text.compare(at, 2, "\r\n") == 0 ? "\r\n" : "\r";
 }
 
-// The new text; nullopt when the value is already there.
+// The new text; nullopt when the value is already there. A replaced value keeps the rest of
+// its line (indentation, spacing around "=", trailing blanks).
 std::optional<std::string> EditIniText(std::string_view text, std::string_view section,
                                        std::string_view key, std::string_view value) {
     const IniSpot spot = Locate(text, section, key);
@@ -161,8 +162,23 @@ std::optional<std::string> EditIniText(std::string_view text, std::string_view s
     out.reserve(text.size() + section.size() + key.size() + value.size() + 8);
     if (spot.keyFound) {
         if (spot.keyValue == value) return std::nullopt;
-        out.append(text.substr(0, spot.keyLine.start)).append(spot.keyName).append("=");
-        out.append(value).append(text.substr(spot.keyLine.end));
+        const auto offset = [text](std::string_view part) {
+            return static_cast<std::size_t>(part.data() - text.data());
+        };
+        std::size_t from = 0;
+        std::size_t to = spot.keyLine.end;
+        std::string_view equals = "=";
+        if (!spot.keyValue.empty()) {
+            from = offset(spot.keyValue), to = from + spot.keyValue.size(), equals = {};
+        } else if (const auto at =
+                       text.substr(spot.keyLine.start, to - spot.keyLine.start).find('=');
+                   at != npos) {
+            from = spot.keyLine.start + at + 1, equals = {};
+        } else {
+            from = offset(spot.keyName) + spot.keyName.size();
+        }
+        out.append(text.substr(0, from)).append(equals);
+        out.append(value).append(text.substr(to));
         return out;
     }
     const std::size_t at = spot.sectionFound ? spot.insertAt : text.size();
@@ -184,6 +200,7 @@ const char* RefusalReason(std::string_view section, std::string_view key, std::s
     if (hasBreak(section) || hasBreak(key) || hasBreak(value)) {
         return "a line break in the section, key or value would split the line";
     }
+    if (value.find('\0') != npos) return "a NUL in the value would cut it short";
     if (key.empty()) return "the key name is empty";
     if (key.find('=') != npos || key.front() == '[' || key.front() == ';') {
         return "the key name would not read back as written";
@@ -193,6 +210,17 @@ const char* RefusalReason(std::string_view section, std::string_view key, std::s
         return "the section, key or value is not valid UTF-8";
     }
     return nullptr;
+}
+
+// The file's own encoding when the text then reads exactly as edited; else UTF-8, which
+// stores any text. A Windows-1252 file can turn valid UTF-8 through a write (or need a
+// character it lacks), and would then read differently everywhere.
+std::optional<std::string> EncodeKeepingTheReading(std::string_view text, TextEncoding own) {
+    for (const TextEncoding encoding : {own, TextEncoding::Utf8}) {
+        auto bytes = EncodeIniText(text, encoding);
+        if (bytes && DecodeIniBytes(*bytes).text == text) return bytes;
+    }
+    return std::nullopt;
 }
 
 // ---- Files
@@ -362,8 +390,7 @@ bool WriteIniValue(std::string_view section, std::string_view key, std::string_v
                    const std::string& file, std::string* reason) {
     const std::string_view sectionName = RequestedName(section);
     const std::string_view keyName = RequestedName(key);
-    const std::string_view text = UpToNul(value);
-    if (const char* why = RefusalReason(sectionName, keyName, text)) {
+    if (const char* why = RefusalReason(sectionName, keyName, value)) {
         return Fail(reason, "Refusing to write to " + file + ": " + why);
     }
     const auto target = ResolveLinks(PathOf(file), reason);
@@ -375,12 +402,12 @@ bool WriteIniValue(std::string_view section, std::string_view key, std::string_v
         return Fail(reason, "Cannot write " + Utf8Of(*target) + ": " + OsReason(current.error));
     }
     const DecodedText decoded = existed ? DecodeIniBytes(current.bytes) : DecodedText{};
-    const auto edited = EditIniText(decoded.text, sectionName, keyName, text);
+    const auto edited = EditIniText(decoded.text, sectionName, keyName, value);
     if (!edited || *edited == decoded.text) return true;
-    auto encoded = EncodeIniText(*edited, decoded.encoding);
+    auto encoded = EncodeKeepingTheReading(*edited, decoded.encoding);
     if (!encoded) {
         return Fail(reason, "Refusing to write to " + file +
-                                ": Windows-1252, the file's encoding, cannot store the text");
+                                ": no encoding stores the text so that it reads back the same");
     }
     if (decoded.encoding == TextEncoding::Utf16Le && current.bytes.size() % 2 != 0) {
         encoded->push_back(current.bytes.back());  // a stray half character stays where it was

@@ -94,6 +94,24 @@ TEST_F(FileSystemTest_Windows, FilesAndFoldersAreTold) {
     EXPECT_FALSE(files_->FileExists(folder_));
     EXPECT_FALSE(files_->FileExists(PathOf("absent.txt")));
     EXPECT_FALSE(files_->FolderExists(PathOf("absent")));
+    // As a directory lookup sees them: hidden and system files are not there.
+    EXPECT_FALSE(files_->FileExists(Put("hidden.ico", "x", FILE_ATTRIBUTE_HIDDEN)));
+    EXPECT_FALSE(files_->FileExists(Put("system.ico", "x", FILE_ATTRIBUTE_SYSTEM)));
+    EXPECT_TRUE(files_->FileExists(Put("kept.ico", "x", FILE_ATTRIBUTE_READONLY)));
+    EXPECT_FALSE(files_->IsLink(file));
+    EXPECT_FALSE(files_->IsLink(folder_));
+}
+
+// Wine may lack symbolic links or junctions; what it cannot make is left to real Windows.
+TEST_F(FileSystemTest_Windows, SymbolicLinksAndJunctionsAreLinks) {
+    const std::string target = Put("target.ico", "x");
+    const std::wstring link = Utf8ToWide(PathOf("link.ico"));
+    if (!CreateSymbolicLinkW(link.c_str(), Utf8ToWide(target).c_str(),
+                             SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE)) {
+        GTEST_SKIP() << "no symbolic links here: " << ErrorText(GetLastError());
+    }
+    EXPECT_TRUE(files_->IsLink(PathOf("link.ico")));
+    EXPECT_FALSE(files_->IsLink(target));
 }
 
 TEST_F(FileSystemTest_Windows, CreateFolderMakesOneLevel) {

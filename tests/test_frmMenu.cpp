@@ -1,4 +1,5 @@
 #include "frmMenu_fixture.h"
+#include "notifier/page_address.h"
 
 using namespace menutest;
 
@@ -34,6 +35,34 @@ TEST_F(FrmMenuTest, LoadRunsItsStepsInOrder) {
     EXPECT_EQ(Without(log, {"keys."}), expected);
     EXPECT_EQ(form.PageUrl, DefaultPage());
     EXPECT_EQ(menu.captions[MenuItem::mnuUni], "Unistall");
+}
+
+TEST(PageAddress, WithoutASchemeIsHttp) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"www.site.com/info.htm", "http://www.site.com/info.htm"},
+        {" localhost:8080/x ", "http://localhost:8080/x"},
+        {"10.0.0.1/p", "http://10.0.0.1/p"},
+        {"//h/p", "http://h/p"},
+        {"http://h/p", "http://h/p"},
+        {"HTTPS://h", "HTTPS://h"},
+        {"about:blank", "about:blank"},
+        {"svn+ssh://h", "svn+ssh://h"},
+        {"", ""},
+        {"  ", ""}};
+    for (const auto& [typed, address] : cases) EXPECT_EQ(PageAddress(typed), address) << typed;
+}
+
+// The address as the user typed it stays in PageUrl (the builder shows it); requests and the
+// shown page use it as http.
+TEST_F(FrmMenuTest, AnAddressWithoutASchemeIsPolledAndShownAsHttp) {
+    WriteParamIni("Page=www.site.com/info.htm\r\nDelaiInfo=0\r\n");
+    form.Form_Load();
+    EXPECT_EQ(form.PageUrl, "www.site.com/info.htm");
+    timer.Timer();
+    EXPECT_EQ(Only(log, "inet.Execute"),
+              CallLog(2, Call("inet.Execute", "http://www.site.com/info.htm")));
+    EXPECT_EQ(Only(Complete({"news"}), "browser.Navigate"),
+              CallLog{Call("browser.Navigate", "http://www.site.com/info.htm")});
 }
 
 TEST_F(FrmMenuTest, LoadResolvesSettingsFromTheProgramFolder) {
@@ -291,6 +320,33 @@ TEST_F(FrmMenuTest, TimerTickDuringTheReadDoesNotDisturbIt) {
     EXPECT_EQ(Only(entries, "browser.Navigate").size(), 1u);
     EXPECT_EQ(entries.back(), kDefaultCursor);
 }
+
+// Ending the process returns to the event loop first; the read it interrupted stops there.
+class EndDuringRead : public FrmMenuTest, public ::testing::WithParamInterface<MenuItem> {};
+
+TEST_P(EndDuringRead, NothingRunsAfterQuitOrUninstallConfirmed) {
+    const MenuItem item = GetParam();
+    {
+        WriteParamIni("DelaiInfo=0\r\n");
+        Load();
+        files.firstMatch = "unins000" + std::string(kExecutableSuffix);
+        messageBox.answers = {vbYes};
+        menu.onPopup = [&] { menu.Click(item); };
+        desktop.onDoEvents = [&] {
+            desktop.onDoEvents = nullptr;
+            tray.MouseMessage(kWmRButtonDown);
+            timer.Timer();
+        };
+        const CallLog entries = Complete({"a", "b", "c"});
+        EXPECT_EQ(Only(entries, "inet.GetChunk").size(), 1u);
+        EXPECT_TRUE(Only(entries, "inet.Execute").empty());
+        EXPECT_FALSE(Shown(entries));
+        EXPECT_TRUE(Only(entries, kVisible).empty());
+        EXPECT_EQ(shell.exitCode, 0);
+    }
+}
+INSTANTIATE_TEST_SUITE_P(QuitAndUninstall, EndDuringRead,
+                         ::testing::Values(MenuItem::mnuQuit, MenuItem::mnuUni));
 
 TEST_F(FrmMenuTest, PollingGoesOnWhileTheQuitQuestionIsOpen) {
     WriteParamIni("DelaiInfo=0\r\n");

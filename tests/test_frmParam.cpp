@@ -148,14 +148,14 @@ TEST_F(FrmParamTest, UndecodablePictureOnActivationIsClearedSilently) {
     EXPECT_EQ(view.Caption(Ctl::lblFolder), Folder("Shop"));
 }
 
-TEST_F(FrmParamTest, PageTestNavigatesToTheAddressAsTyped) {
+TEST_F(FrmParamTest, PageTestNavigatesToTheAddressTakenAsHttpWithoutAScheme) {
     Open();
-    for (const std::string address : {" not an address ", ""}) {
+    for (const std::string address : {"www.site.com/info.htm", "ftp://h/p", ""}) {
         view.captions[Ctl::txtWebPage] = address;
         view.Click(Ctl::cmdTestWebPage);
     }
-    EXPECT_EQ(
-        log, (CallLog{Call("browser.Navigate", " not an address "), Call("browser.Navigate", "")}));
+    EXPECT_EQ(log, (CallLog{Call("browser.Navigate", "http://www.site.com/info.htm"),
+                            Call("browser.Navigate", "ftp://h/p"), Call("browser.Navigate", "")}));
     EXPECT_TRUE(messageBox.shown.empty());
 }
 

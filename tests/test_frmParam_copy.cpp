@@ -1,5 +1,13 @@
 #include "frmParam_fixture.h"
 
+#ifndef _WIN32
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <map>
+#endif
+
 using namespace paramtest;
 
 namespace {
@@ -194,6 +202,7 @@ class RealFolders final : public IFileSystem {
                               const std::string& suffix) override {
         return real_->FindFirstFile(folder, prefix, suffix);
     }
+    bool IsLink(const std::string& path) override { return real_->IsLink(path); }
     std::string BuilderBaseFolder() override { return base_; }
     bool FolderExists(const std::string& path) override { return real_->FolderExists(path); }
     bool CreateFolder(const std::string& path, std::string& reason) override {
@@ -290,5 +299,71 @@ TEST_F(FrmParamRealFolderTest, FailingCopyReportsTheFileAndTheReason) {
     EXPECT_FALSE(fs::exists(Target() / "Param.ini"));
     EXPECT_TRUE(shell.exitCode == std::nullopt && Only(log, "shell").empty());
 }
+
+#ifndef _WIN32
+// Every file under folder (links not followed) with its content, links with their target.
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_symlink()) {
+            files[entry.path().string()] = "-> " + fs::read_symlink(entry.path()).string();
+        } else if (entry.is_regular_file()) {
+            files[entry.path().string()] = ReadFile(entry.path());
+        } else {
+            files[entry.path().string()] = "folder";
+        }
+    }
+    return files;
+}
+
+// A link in the target's place would carry the copy elsewhere: the program's own folder, a
+// file of the user's, a file a dangling link would create.
+TEST_F(FrmParamRealFolderTest, NothingIsWrittenThroughALink) {
+    const fs::path outside = root_ / "outside.ini";
+    WriteFile(outside, "[Param]\nPage=mine\n");
+    const fs::path copy = Target() / ("MyTavorin" + kSuffix);
+    const std::pair<fs::path, fs::path> links[] = {{Target(), root_ / "program"},
+                                                   {Target() / "Param.ini", outside},
+                                                   {Target() / "Param.ini", root_ / "new.ini"},
+                                                   {Target() / "Info.ico", outside},
+                                                   {copy, program_}};
+    for (const auto& [link, to] : links) {
+        fs::remove_all(root_ / "Tavorin");
+        fs::create_directories(link.parent_path());
+        fs::create_symlink(to, link);
+        const auto before = Snapshot(root_);
+        Prepare("MyTavorin");
+        messageBox.shown.clear();
+        messageBox.answers = {vbYes, vbYes};
+        view.Click(Ctl::cmdSelfMake);
+        ASSERT_FALSE(messageBox.shown.empty());
+        const auto& [text, style] = messageBox.shown.back();
+        EXPECT_TRUE(text.starts_with("Cannot ") && text.find(link.string()) != std::string::npos &&
+                    text.find("link") != std::string::npos)
+            << text;
+        EXPECT_EQ(style, kError);
+        EXPECT_EQ(Snapshot(root_), before) << link;
+        EXPECT_TRUE(Only(log, "shell").empty());
+    }
+}
+
+// The system's own reason, not a generic input/output error.
+TEST_F(FrmParamRealFolderTest, ACopyOntoAFullDiskSaysSo) {
+    if (geteuid() != 0 || unshare(CLONE_NEWNS) != 0) GTEST_SKIP() << "needs a mount of its own";
+    // The small file system is seen by this process only and goes with it.
+    ASSERT_EQ(mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+    const fs::path base = root_ / "Tavorin";
+    fs::create_directories(base);
+    ASSERT_EQ(mount("tavorin-test", base.c_str(), "tmpfs", 0, "size=64k"), 0);
+    WriteFile(program_, std::string(1 << 20, 'x'));
+    Prepare("MyTavorin");
+    view.Click(Ctl::cmdSelfMake);
+    umount2(base.c_str(), MNT_DETACH);
+    ASSERT_FALSE(messageBox.shown.empty());
+    EXPECT_EQ(messageBox.shown.back().first, "Cannot copy " + program_.string() + " to " +
+                                                 (Target() / ("MyTavorin" + kSuffix)).string() +
+                                                 ": No space left on device");
+}
+#endif
 
 }  // namespace

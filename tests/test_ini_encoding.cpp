@@ -97,4 +97,19 @@ TEST(IniEncoding, CutCountsCodePointsAndNeverSplitsOne) {
     EXPECT_EQ(CutToChars("abc", 0), "");
 }
 
+TEST(IniEncoding, APartialReadEndsAtALineEndOrAWholeCharacter) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"[s]\r\na=\xC3\xA9\r\nb=\xC3", "[s]\r\na=\xC3\xA9\r\n"},
+        {"[s]\ra=1\rb", "[s]\ra=1\r"},
+        {"a=\xC3\xA9\xE2\x82", "a=\xC3\xA9"},
+        {"a=\xF0\x9F\x98\x80", "a=\xF0\x9F\x98\x80"},
+        {"a=\xE9", "a="},
+        {"a=\xFF\xE9", "a=\xFF\xE9"},
+        {Utf16Le(u"[s]\na=\u00E9") + "\x0A", Utf16Le(u"[s]\n")},
+        {Utf16Le(u"a=\U0001F600").substr(0, 8), Utf16Le(u"a=")}};
+    for (const auto& [bytes, kept] : cases) {
+        EXPECT_EQ(CutToWholeLines(bytes), kept) << testing::PrintToString(bytes);
+    }
+}
+
 }  // namespace

@@ -19,11 +19,13 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "settings/modIni.h"
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -277,7 +279,7 @@ TEST_F(IniWrite, ReplacingKeepsThePlaceTheSpellingAndEveryOtherByte) {
     Write(file, "Param", "Page", "new");
     Write(file, "param", "BARE", " spaced \"value\" ");
     EXPECT_EQ(Get(file),
-              "\t; top\r\n\r\n[PaRaM]  # x\r\n  other = 1 \r\npAGE=new\r\n"
+              "\t; top\r\n\r\n[PaRaM]  # x\r\n  other = 1 \r\n\t pAGE = new\r\n"
               "bare= spaced \"value\" \r\n[param]\r\npage=hidden\r\n");
     EXPECT_EQ(ReadIniValue("Param", "bare", file, ""), "spaced \"value\"");
 }
@@ -293,20 +295,28 @@ TEST_F(IniWrite, TheValueAlreadyThereLeavesTheFileAlone) {
     EXPECT_EQ(Get(file), "[P]\r\n k =  v  \r\nq = \"x\"\nbare\n");
 }
 
-TEST_F(IniWrite, NulCutsKeysAndValuesLikeCStrings) {
+TEST_F(IniWrite, NulCutsNamesLikeCStrings) {
     const std::string file = PathOf("a.ini");
-    Write(file, "P\0x"s, "k\0z"s, "a\0\nb"s);
+    Write(file, "P\0x"s, "k\0z"s, "a");
     EXPECT_EQ(Get(file), "[P]" + kEol + "k=a" + kEol);
+}
+
+TEST_F(IniWrite, OnlyTheValueChangesOnItsLine) {
+    const std::string file = Put("a.ini", "[P]\n  k = \"old\"  \ne =  \nbare\n");
+    Write(file, "P", "k", "new");
+    Write(file, "P", "e", "1");
+    Write(file, "P", "bare", "2");
+    EXPECT_EQ(Get(file), "[P]\n  k = new  \ne =1\nbare=2\n");
 }
 
 TEST_F(IniWrite, RefusalsLeaveTheFileByteIdentical) {
     const std::string before = "[P]\r\nk=1\r\n";
     const std::string file = Put("a.ini", before);
     const std::string_view refused[][3] = {
-        {"P", "k", "two\r\nlines"}, {"P", "k", "a\rb"},   {"P", "new\nkey", "v"},
-        {"P\n", "k", "v"},          {"P", "", "v"},       {"P", " \t ", "v"},
-        {"P", "a=b", "v"},          {"P", "[k", "v"},     {"P", ";k", "v"},
-        {"P]x", "k", "v"},          {"P", "k", "caf\xE9"}};
+        {"P", "k", "two\r\nlines"}, {"P", "k", "a\rb"},    {"P", "new\nkey", "v"},
+        {"P\n", "k", "v"},          {"P", "", "v"},        {"P", " \t ", "v"},
+        {"P", "a=b", "v"},          {"P", "[k", "v"},      {"P", ";k", "v"},
+        {"P]x", "k", "v"},          {"P", "k", "caf\xE9"}, {"P", "k", "a\0b"sv}};
     for (const auto& r : refused) {
         std::string reason;
         EXPECT_FALSE(WriteIniValue(r[0], r[1], r[2], file, &reason)) << r[1] << r[2];
@@ -333,10 +343,54 @@ TEST_F(IniWrite, TheFilesEncodingIsKept) {
     const std::string ansi = Put("ansi.ini", "[P]\nk=caf\xE9\n");
     Write(ansi, "P", "n", "\xE2\x82\xAC");
     EXPECT_EQ(Get(ansi), "[P]\nk=caf\xE9\nn=\x80\n");
-    std::string reason;
-    EXPECT_FALSE(WriteIniValue("P", "n", "\xF0\x9F\x98\x80", ansi, &reason));
-    EXPECT_NE(reason.find("Windows-1252"), std::string::npos) << reason;
-    EXPECT_EQ(Get(ansi), "[P]\nk=caf\xE9\nn=\x80\n");
+    // A character Windows-1252 lacks: the whole file turns UTF-8, its values unchanged.
+    Write(ansi, "P", "n", "\xF0\x9F\x98\x80");
+    EXPECT_EQ(Get(ansi), "[P]\nk=caf\xC3\xA9\nn=\xF0\x9F\x98\x80\n");
+}
+
+// After any write every other key reads as before, sections stay as they were, and the key
+// written reads back as written, whatever the file's encoding.
+TEST_F(IniWrite, AWriteChangesNothingButTheValueWritten) {
+    const std::string files[] = {
+        "[s]\na=\xC3\xA9\nk=\xFF\n",                        // Windows-1252 only through k
+        "\xEF\xBB\xBF[s]\na=1\n[t]\nk=\xFF\nb=\xC3\xA9\n",  // a mark Windows-1252 reads as text
+        "[s]\r\na=caf\xE9\r\nk=\x80\r\n",
+        "[s]\na=\xC3\xA9\n[t]\nk=\xE2\x82\xAC",
+        "\xEF\xBB\xBF[s]\na=\xC3\xA9\n",
+        "\xFF\xFE[\0s\0]\0\n\0a\0=\0\xE9\0\n\0k\0=\0\x3D\xD8\n\0"s,  // a lone surrogate
+        "k=top\n[s]\nbare\n[s]\nk=hidden\n",
+        ""};
+    const std::string_view writes[][3] = {
+        {"s", "k", "x"},        {"s", "k", "\xE2\x82\xAC"}, {"s", "k", "\xE4\xB8\xAD"},
+        {"t", "k", "\xC3\xA9"}, {"t", "n", "\xC3\x83"},     {"u", "b", "v"},
+        {"s", "a", "\xC3\xA9"}, {"s", "bare", "\xC2\xA0"}};
+    const char* sections[] = {"s", "t", "u", "\xC3\xAF\xC2\xBB\xC2\xBF[s"};
+    const char* keys[] = {"a", "k", "b", "n", "bare", "\xC3\xAF\xC2\xBB\xC2\xBF[s]"};
+    for (const std::string& before : files) {
+        for (const auto& [section, key, value] : writes) {
+            const std::string file = Put("a.ini", before);
+            auto reading = [&] {
+                std::vector<std::string> values;
+                for (const char* s : sections) {
+                    for (const char* k : keys) values.push_back(ReadIniValue(s, k, file, "-"));
+                }
+                return values;
+            };
+            std::vector<std::string> expected = reading();
+            Write(file, section, key, value);
+            const std::string where = testing::PrintToString(before) + " " + std::string(section) +
+                                      "/" + std::string(key);
+            EXPECT_EQ(ReadIniValue(section, key, file, "-"), value) << where;
+            std::vector<std::string> after = reading();
+            for (std::size_t i = 0; i < after.size(); ++i) {
+                const bool written =
+                    sections[i / std::size(keys)] == section && keys[i % std::size(keys)] == key;
+                if (!written) {
+                    EXPECT_EQ(after[i], expected[i]) << where << " probe " << i;
+                }
+            }
+        }
+    }
 }
 
 TEST_F(IniWrite, MissingFolderOrAFolderAsTheFileFails) {

@@ -517,6 +517,19 @@ TEST_F(ConfUserKeyStoreTest_Posix, SmallFileIsReadWithoutAHugeBuffer) {
     EXPECT_LT(probe.Largest(), std::size_t{1} << 20);
 }
 
+// A file over the size limit is read up to its last whole line: a character cut in two would
+// make the whole file read as Windows-1252.
+TEST_F(ConfUserKeyStoreTest_Posix, AFileOverTheLimitKeepsItsEncoding) {
+    const std::string body =
+        "[Settings]\nurlInfo=http://\xC3\xA9t\xC3\xA9/\nLangue=\xC3\xA9t\xC3\xA9\n";
+    WriteConf(body);
+    ConfUserKeyStore limited(folder.path().string(),
+                             body.size() - 2);  // inside the last "\xC3\xA9"
+    EXPECT_EQ(ReadUserValue(limited, kKeyPath, "urlInfo"),
+              RegValue(std::string("http://\xC3\xA9t\xC3\xA9/")));
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(ReadUserValue(limited, kKeyPath, "Langue")));
+}
+
 TEST_F(ConfUserKeyStoreTest_Posix, SettingsResolveFromTheFile) {
     WriteConf(
         "[Settings]\r\nurlInfo=http://conf.test/\r\nLangue=fr\r\nDelaiInfo=dword:0000001e\r\n");

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QScreen>
@@ -23,6 +24,7 @@
 #include <QWebEngineView>
 #include <QWindow>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -30,6 +32,7 @@
 
 #include "builder/frmParam.h"
 #include "platform/qt/qt_browser.h"
+#include "platform/qt/qt_desktop.h"
 #include "platform/qt/qt_param_host.h"
 #include "platform/qt/qt_param_window.h"
 #include "platform/qt/twips.h"
@@ -299,7 +302,9 @@ TEST(QtFileDialogTest, FilterTakesQtFormAndCancelKeepsTheRememberedName) {
     EXPECT_EQ(filters, "Ico file (*.ico)");
     EXPECT_EQ(fileName, "/tmp/earlier.ico");
 
-    const std::string chosen = DataFile("Info.ico");
+    const auto folder = std::filesystem::temp_directory_path();
+    const std::string chosen = (folder / "tavorin-chosen.ico").string();
+    std::ofstream(chosen) << "icon";
     answer = [&](QFileDialog& box) {
         box.selectFile(QString::fromStdString(chosen));
         static_cast<QDialog&>(box).accept();
@@ -307,6 +312,37 @@ TEST(QtFileDialogTest, FilterTakesQtFormAndCancelKeepsTheRememberedName) {
     QTimer::singleShot(0, respond);
     dialog.ShowOpen("Your Tavorin Icon", "Ico file | *.ico", fileName);
     EXPECT_EQ(fileName, chosen);
+
+    // A typed name that names no file is taken too (a "not found" box would be closed).
+    const std::string typed = (folder / "tavorin-none-here.ico").string();
+    fileName = (folder / "tavorin-earlier.ico").string();  // nothing picked in the list
+    answer = [&](QFileDialog& box) {
+        QTimer::singleShot(2000, &box, [&box] {
+            auto* other = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (other && other != &box) other->done(QDialog::Rejected);
+            box.reject();
+        });
+        box.findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(typed));
+        static_cast<QDialog&>(box).accept();  // QFileDialog::accept, which checks the name
+    };
+    QTimer::singleShot(0, respond);
+    dialog.ShowOpen("Your Tavorin Icon", "Ico file | *.ico", fileName);
+    EXPECT_EQ(fileName, typed);
+    std::filesystem::remove(chosen);
+}
+
+TEST(QtMessageBoxTest, TextIsShownAsTyped) {
+    QString format;
+    QTimer::singleShot(0, [&] {
+        SpinUntil([] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); });
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        const auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+        format = label && label->textFormat() == Qt::PlainText ? "plain" : "rich";
+        box->accept();
+    });
+    QtMessageBox().MsgBox("Shop<b>1", vbOKOnly);
+    EXPECT_EQ(format, "plain");
 }
 
 // The window with the builder's logic, as the tray menu opens it.

@@ -10,8 +10,6 @@
 #include "settings/modIni.h"
 
 namespace {
-// The file is small by nature; a runaway one is not worth reading whole.
-constexpr std::streamsize kMaxFileBytes = 16 * 1024 * 1024;
 
 std::vector<std::string> SplitPath(std::string_view path) {
     std::vector<std::string> parts;
@@ -31,17 +29,19 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
     });
 }
 
-std::optional<std::string> ReadFile(const std::string& path) {
+// A runaway file is read only up to the limit, and then only its whole lines.
+std::optional<std::string> ReadFile(const std::string& path, std::size_t maxBytes) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) return std::nullopt;
     const std::streamoff size = in.tellg();
     if (size < 0) return std::nullopt;
-    std::string bytes(static_cast<std::size_t>(std::min<std::streamoff>(size, kMaxFileBytes)),
-                      '\0');
+    const bool cut = static_cast<std::uintmax_t>(size) > maxBytes;
+    std::string bytes(cut ? maxBytes : static_cast<std::size_t>(size), '\0');
     in.seekg(0);
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (in.bad()) return std::nullopt;
     bytes.resize(static_cast<std::size_t>(in.gcount()));
+    if (cut) bytes.resize(CutToWholeLines(bytes).size());
     return bytes;
 }
 
@@ -62,14 +62,15 @@ std::optional<std::uint32_t> ParseDword(std::string_view value) {
 }
 }  // namespace
 
-ConfUserKeyStore::ConfUserKeyStore(std::string configFolder)
-    : configFolder_(std::move(configFolder)) {}
+ConfUserKeyStore::ConfUserKeyStore(std::string configFolder, std::size_t maxFileBytes)
+    : configFolder_(std::move(configFolder)), maxFileBytes_(maxFileBytes) {}
 
 std::int32_t ConfUserKeyStore::OpenKey(std::string_view path, KeyHandle& handle) {
     handle = 0;
     const auto parts = SplitPath(path);
     if (parts.size() < 4 || !EqualsIgnoreCase(parts[0], "Software")) return kErrorFileNotFound;
-    const auto bytes = ReadFile(configFolder_ + "/" + parts[1] + "/" + parts[2] + ".conf");
+    const auto bytes =
+        ReadFile(configFolder_ + "/" + parts[1] + "/" + parts[2] + ".conf", maxFileBytes_);
     if (!bytes) return kErrorFileNotFound;
 
     OpenKeyData key{DecodeIniBytes(*bytes).text, parts[3], true};

@@ -10,7 +10,9 @@
 // anything else is a string.
 class ConfUserKeyStore final : public IUserKeyStore {
   public:
-    explicit ConfUserKeyStore(std::string configFolder);
+    // The file is small by nature; a runaway one is not worth reading whole.
+    static constexpr std::size_t kMaxFileBytes = 16 * 1024 * 1024;
+    explicit ConfUserKeyStore(std::string configFolder, std::size_t maxFileBytes = kMaxFileBytes);
     std::int32_t OpenKey(std::string_view path, KeyHandle& handle) override;
     std::int32_t QueryValue(KeyHandle handle, std::string_view name, std::uint32_t* type,
                             unsigned char* data, std::uint32_t* size) override;
@@ -23,6 +25,7 @@ class ConfUserKeyStore final : public IUserKeyStore {
         bool open = false;
     };
     std::string configFolder_;
+    std::size_t maxFileBytes_;
     std::vector<OpenKeyData> keys_;
 };
 

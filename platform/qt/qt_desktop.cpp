@@ -65,6 +65,8 @@ void QtShell::ShellExecute(const std::string&, const std::string& file,
 int QtMessageBox::MsgBox(const std::string& text, int style) {
     QMessageBox box;
     box.setWindowTitle(QStringLiteral("Quorvellis"));
+    // Names come from the user or a file: "Shop<b>1" shows as typed.
+    box.setTextFormat(Qt::PlainText);
     box.setText(QString::fromStdString(text));
     switch (style & 0x70) {
         case vbCritical:

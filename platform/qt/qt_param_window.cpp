@@ -462,7 +462,10 @@ QString QtFileDialog::QtFilter(const std::string& filter) {
 void QtFileDialog::ShowOpen(const std::string& title, const std::string& filter,
                             std::string& fileName) {
     // The remembered name is offered again, as the dialog keeps it between openings.
-    const QString chosen = QFileDialog::getOpenFileName(
-        owner_, ToQt(title), QFile::decodeName(fileName.c_str()), QtFilter(filter));
-    if (!chosen.isEmpty()) fileName = QFile::encodeName(chosen).toStdString();
+    QFileDialog dialog(owner_, ToQt(title), QFile::decodeName(fileName.c_str()), QtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // A typed name is taken whether or not the file exists; the caller checks it.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    fileName = QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
 }

@@ -27,6 +27,10 @@ bool NameBefore(const std::string& a, const std::string& b) {
     return a < b;
 }
 
+// What a directory lookup passes over.
+constexpr DWORD kNotOrdinary =
+    FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
 DWORD Attributes(const std::string& path) {
     return GetFileAttributesA(Utf8ToAnsi(path).c_str());
 }
@@ -72,7 +76,13 @@ class WindowsFileSystem final : public IFileSystem {
 
     bool FileExists(const std::string& path) override {
         const DWORD attributes = Attributes(path);
-        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & kNotOrdinary);
+    }
+
+    // The attributes of the name itself: a link's own, not its target's.
+    bool IsLink(const std::string& path) override {
+        const DWORD attributes = Attributes(path);
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
     }
 
     std::string FindFirstFile(const std::string& folder, const std::string& prefix,
@@ -81,11 +91,9 @@ class WindowsFileSystem final : public IFileSystem {
         WIN32_FIND_DATAA found{};
         const HANDLE search = FindFirstFileA(pattern.c_str(), &found);
         if (search == INVALID_HANDLE_VALUE) return {};
-        constexpr DWORD kPassedOver =
-            FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
         std::vector<std::string> names;
         do {
-            if (found.dwFileAttributes & kPassedOver) continue;
+            if (found.dwFileAttributes & kNotOrdinary) continue;
             const std::string name = AnsiToUtf8(found.cFileName);
             // The pattern also matches short 8.3 names ("uninstall.exe1" as UNINST~1.EXE):
             // only the real name counts.

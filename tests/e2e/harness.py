@@ -107,7 +107,7 @@ class Program:
         self.process = None
         self.log = os.path.join(self.dir, "program.log")
 
-    def start(self, cwd=None, env_changes=None):
+    def start(self, cwd=None, env_changes=None, args=()):
         """env_changes: variables to set, or to remove when their value is None."""
         env = dict(os.environ)
         for name, value in (env_changes or {}).items():
@@ -121,7 +121,7 @@ class Program:
         env.setdefault("XDG_RUNTIME_DIR", self.dir)
         self.started = time.monotonic()
         with open(self.log, "wb") as log:
-            self.process = subprocess.Popen([self.exe], cwd=cwd or "/", env=env, stdout=log,
+            self.process = subprocess.Popen([self.exe, *args], cwd=cwd or "/", env=env, stdout=log,
                                             stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
         return self
 

@@ -20,8 +20,8 @@ class StartupTest(unittest.TestCase):
             program.cleanup()
         self.server.close()
 
-    def launch(self, **kwargs):
-        program = harness.Program(EXECUTABLE, **kwargs).start()
+    def launch(self, args=(), **kwargs):
+        program = harness.Program(EXECUTABLE, **kwargs).start(args=args)
         self.programs.append(program)
         return program
 
@@ -51,6 +51,15 @@ class StartupTest(unittest.TestCase):
         self.assertTrue(harness.wait_for(lambda: self.server.requests_for("/user"), 30),
                         "the per-user page address was not requested")
         self.assertTrue(harness.wait_for(lambda: harness.tray_holds("Tavorin"), 15))
+
+    def test_command_line_is_not_read(self):
+        # Qt would abort on an unknown platform plugin if it saw these.
+        program = self.launch(args=["-platform", "nonexistent", "-stylesheet", "/nonexistent.qss"],
+                              param_ini=f"[Param]\nPage={self.server.url('/info')}\n")
+        self.assertTrue(harness.wait_for(lambda: self.server.requests_for("/info"), 30),
+                        program.output())
+        self.assertTrue(harness.wait_for(lambda: harness.tray_holds("Tavorin"), 15))
+        self.assertIsNone(program.process.poll())
 
     def test_undecodable_icon_still_starts(self):
         program = self.launch(param_ini=f"[Param]\nPage={self.server.url('/info')}\n",

@@ -309,6 +309,7 @@ class FakeFileSystem final : public IFileSystem {
         log_.push_back(fakes::Call("fs.FileExists", path));
         return existing.count(path) != 0;
     }
+    bool IsLink(const std::string& path) override { return links.count(path) != 0; }
     std::string FindFirstFile(const std::string& folder, const std::string& prefix,
                               const std::string& suffix) override {
         log_.push_back(fakes::Call("fs.FindFirstFile", folder, prefix, suffix));
@@ -350,6 +351,7 @@ class FakeFileSystem final : public IFileSystem {
     std::string programFolder = "/opt/tavorin";
     std::string exeName = "Tavorin";
     std::set<std::string> existing;
+    std::set<std::string> links;
     std::string firstMatch;  // FindFirstFile's answer; empty = none
     std::string baseFolder = "/home/user/Tavorin";
     std::set<std::string> folders{"/home/user"};
