@@ -1,6 +1,7 @@
 """Memory of the running program: PSS summed over the process and all its descendants
 (the browser's helpers), in the states it spends its life in.
-Usage: python3 bench/memory.py build/Tavorin [runs] [label]   (needs DISPLAY; see bench/memory.sh)
+Usage: python3 bench/memory.py build/Tavorin [runs] [label] [hide and show cycles]
+(needs DISPLAY; see bench/memory.sh)
 Settings for a variant go through the environment (QT_XCB_GL_INTEGRATION=xcb_glx, ...)."""
 import os
 import statistics
@@ -121,12 +122,13 @@ def main():
     executable = os.path.abspath(sys.argv[1])
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 3
     label = sys.argv[3] if len(sys.argv) > 3 else os.path.basename(executable)
+    cycles = int(sys.argv[4]) if len(sys.argv) > 4 else 3
     states = {}
     reloads = []
     retried = 0
     for _ in range(runs):
         states.setdefault("before any notification", []).append(run_before_notification(executable))
-        for state, value in run_cycle(executable).items():
+        for state, value in run_cycle(executable, cycles).items():
             if state == "page loaded again on show":
                 reloads += value
             elif state == "retried shows":

@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImageReader>
@@ -23,6 +25,20 @@ constexpr int kEndGraceMs = 5000;
 
 QByteArray Num(int value) {
     return QByteArray::number(value);
+}
+
+// The running executable: its file by name while that is still it (so that the viewer is
+// listed under the program's name), else the running image itself, as after an upgrade or
+// removal of the file.
+QString ViewerExecutable() {
+    const QString path = QCoreApplication::applicationFilePath();
+    struct stat named {
+    }, running{};
+    if (stat(QFile::encodeName(path).constData(), &named) == 0 &&
+        stat("/proc/self/exe", &running) == 0 && named.st_dev == running.st_dev &&
+        named.st_ino == running.st_ino)
+        return path;
+    return QStringLiteral("/proc/self/exe");
 }
 }  // namespace
 
@@ -98,8 +114,7 @@ bool QtViewerWindow::startViewer() {
             process->deleteLater();
         }
     });
-    // The running executable itself, even if its file has been replaced or removed since.
-    process->start(QStringLiteral("/proc/self/exe"), {});
+    process->start(ViewerExecutable(), {});
     ::close(childEnd);
     if (process->state() == QProcess::NotRunning) {
         ::close(ends[0]);
