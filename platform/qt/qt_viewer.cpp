@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <csignal>
 #include <cstdlib>
+#include <functional>
+#include <vector>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -43,6 +45,36 @@ int ViewerChannelFromEnvironment() {
 }
 
 namespace {
+// Runs a step once the window has painted itself (or after a while if it never does): the
+// engine's start blocks the event loop, and the user should see the window meanwhile.
+class AfterFirstPaint final : public QObject {
+  public:
+    AfterFirstPaint(QWidget& window) : QObject(&window) { window.installEventFilter(this); }
+    void Run(std::function<void()> step) {
+        if (painted_) return step();
+        pending_.push_back(std::move(step));
+        if (pending_.size() == 1) QTimer::singleShot(kLongestWaitMs, this, [this] { Flush(); });
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !painted_)
+            QTimer::singleShot(0, this, [this] { Flush(); });
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    static constexpr int kLongestWaitMs = 300;
+    void Flush() {
+        painted_ = true;
+        auto steps = std::move(pending_);
+        pending_.clear();
+        for (auto& step : steps) step();
+    }
+    bool painted_ = false;
+    std::vector<std::function<void()>> pending_;
+};
+
 int Number(const ViewerChannel::Message& message, int index) {
     return message.value(index).toInt();
 }
@@ -52,6 +84,7 @@ int RunViewer(QApplication& app, int channelDescriptor) {
     QtNotifierWindow window;
     QtBrowser browser(window.browserHost());
     auto* channel = new ViewerChannel(channelDescriptor, &app);
+    auto* afterPaint = new AfterFirstPaint(window);
     QObject::connect(&window, &QtNotifierWindow::visibilityChanged, &browser,
                      [&browser](bool visible) {
                          QTimer::singleShot(0, &browser, [&browser, visible] {
@@ -90,9 +123,12 @@ int RunViewer(QApplication& app, int channelDescriptor) {
         } else if (name == "trayless") {
             window.setTrayless(Number(m, 1) != 0);
         } else if (name == "navigate") {
-            browser.Navigate(ViewerChannel::Text(m.value(1)).toStdString());
+            afterPaint->Run([&browser, url = ViewerChannel::Text(m.value(1)).toStdString()] {
+                browser.Navigate(url);
+            });
         } else if (name == "attach") {
-            browser.AttachDocument(Number(m, 1) != 0);
+            afterPaint->Run(
+                [&browser, attach = Number(m, 1) != 0] { browser.AttachDocument(attach); });
         } else if (name == "visible") {
             window.SetVisible(Number(m, 1) != 0);
         } else if (name == "state") {

@@ -22,6 +22,7 @@
 namespace {
 // How long a viewer told to end may take before it is killed.
 constexpr int kEndGraceMs = 5000;
+constexpr qint64 kRestartSpacingMs = 10000;
 
 QByteArray Num(int value) {
     return QByteArray::number(value);
@@ -96,6 +97,8 @@ bool QtViewerWindow::startViewer() {
     // The platform the program runs on, even where it chose it for itself.
     if (!environment.contains("QT_QPA_PLATFORM"))
         environment.insert("QT_QPA_PLATFORM", QGuiApplication::platformName());
+    // The session manager knows the program; a viewer it saved would start as a second one.
+    environment.remove("SESSION_MANAGER");
     process->setProcessEnvironment(environment);
     process->setProcessChannelMode(QProcess::ForwardedChannels);
     process->setStandardInputFile(QProcess::nullDevice());
@@ -134,8 +137,7 @@ bool QtViewerWindow::startViewer() {
           Num(browserRect_.Height)});
     if (!iconPath_.isEmpty()) send({"icon", ViewerChannel::Text(iconPath_)});
     if (trayless_) send({"trayless", Num(1)});
-    if (!url_.empty()) send({"navigate", ViewerChannel::Text(QString::fromStdString(url_))});
-    if (attached_) send({"attach", Num(1)});
+    pagePending_ = true;
     return true;
 }
 
@@ -166,6 +168,16 @@ void QtViewerWindow::viewerGone(QProcess* process) {
     channel_ = nullptr;
     // The window went with it; the next show starts a new viewer.
     visible_ = false;
+    // Without a tray that show could never be asked for: the window comes back by itself,
+    // minimised if it was, and at most once in a while should viewers keep failing.
+    if (trayless_ && (!lastRestart_.isValid() || lastRestart_.elapsed() > kRestartSpacingMs)) {
+        lastRestart_.start();
+        QTimer::singleShot(0, this, [this, minimized = minimized_] {
+            if (!trayless_ || visible_) return;
+            SetVisible(true);
+            if (minimized) SetVisible(false);
+        });
+    }
 }
 
 void QtViewerWindow::received(const QList<QByteArray>& message) {
@@ -232,6 +244,12 @@ void QtViewerWindow::SetVisible(bool visible) {
     // As a shown window activates before it is mapped: placed before it appears.
     if (Activate) Activate();
     send({"visible", Num(1)});
+    // The page after the window: a new viewer shows its window before the engine starts.
+    if (pagePending_) {
+        pagePending_ = false;
+        if (!url_.empty()) send({"navigate", ViewerChannel::Text(QString::fromStdString(url_))});
+        if (attached_) send({"attach", Num(1)});
+    }
 }
 
 int QtViewerWindow::WindowState() {

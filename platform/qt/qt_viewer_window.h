@@ -1,4 +1,5 @@
 #pragma once
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
 #include <memory>
@@ -64,4 +65,6 @@ class QtViewerWindow final : public QWidget, public IWindow {
     bool minimized_ = false;
     bool trayless_ = false;
     bool attached_ = false;
+    bool pagePending_ = false;
+    QElapsedTimer lastRestart_;
 };
