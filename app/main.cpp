@@ -1,8 +1,5 @@
 #include <QApplication>
 #include <QTimer>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 #include "notifier/frmMenu.h"
 #include "platform/file_system.h"
@@ -76,16 +73,7 @@ int main() {
     };
     QtShell shell(endProcess);
 #if !TAVORIN_VIEWER
-    QObject::connect(&window, &QtNotifierWindow::visibilityChanged, &browser,
-                     [&browser](bool visible) {
-                         QTimer::singleShot(0, &browser, [&browser, visible] {
-                             browser.setHostVisible(visible);
-#ifdef __GLIBC__
-                             // Return what the page held to the system, not just to the heap.
-                             if (!visible) malloc_trim(0);
-#endif
-                         });
-                     });
+    LetPageGoWhileHidden(window, browser);
 #endif
 
     frmMenu form(settings, {window, browser, inet, timer, tray, menu, messageBox, shell,

@@ -80,20 +80,25 @@ int Number(const ViewerChannel::Message& message, int index) {
 }
 }  // namespace
 
-int RunViewer(QApplication& app, int channelDescriptor) {
-    QtNotifierWindow window;
-    QtBrowser browser(window.browserHost());
-    auto* channel = new ViewerChannel(channelDescriptor, &app);
-    auto* afterPaint = new AfterFirstPaint(window);
+void LetPageGoWhileHidden(QtNotifierWindow& window, QtBrowser& browser) {
     QObject::connect(&window, &QtNotifierWindow::visibilityChanged, &browser,
                      [&browser](bool visible) {
                          QTimer::singleShot(0, &browser, [&browser, visible] {
                              browser.setHostVisible(visible);
 #ifdef __GLIBC__
+                             // Return what the page held to the system, not just to the heap.
                              if (!visible) malloc_trim(0);
 #endif
                          });
                      });
+}
+
+int RunViewer(QApplication& app, int channelDescriptor) {
+    QtNotifierWindow window;
+    QtBrowser browser(window.browserHost());
+    auto* channel = new ViewerChannel(channelDescriptor, &app);
+    auto* afterPaint = new AfterFirstPaint(window);
+    LetPageGoWhileHidden(window, browser);
 
     window.Activate = [channel] { channel->Send({"activated"}); };
     window.MiniButtonClick = [channel] { channel->Send({"mini"}); };

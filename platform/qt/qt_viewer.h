@@ -1,6 +1,8 @@
 #pragma once
 
 class QApplication;
+class QtBrowser;
+class QtNotifierWindow;
 
 // Names the descriptor of the viewer's end of its channel in the environment of the viewer
 // the program starts (not a command-line option: the program reads none of its user's).
@@ -11,6 +13,9 @@ inline constexpr char kViewerChannelVariable[] = "TAVORIN_VIEWER_CHANNEL";
 // socket whose other end is held by this process's parent. Removes the variable either way,
 // so that nothing started from here inherits it. Call before QApplication.
 int ViewerChannelFromEnvironment();
+
+// While the window is hidden its page gives its renderer back; it comes back on show.
+void LetPageGoWhileHidden(QtNotifierWindow& window, QtBrowser& browser);
 
 // Runs the viewer: the notification window and its page, driven over the channel. It ends
 // when the channel closes, when the program ends, and on a termination signal.
