@@ -16,17 +16,6 @@ PAGE = ('<html><body style="margin:0;background:#2060e0">'
         + "<p>News of the day.</p>" * 200 + "</body></html>")
 
 
-def pss_kb(pid):
-    try:
-        with open(f"/proc/{pid}/smaps_rollup") as f:
-            for line in f:
-                if line.startswith("Pss:"):
-                    return int(line.split()[1])
-    except OSError:
-        pass
-    return 0
-
-
 def measure(program, settle=4.0, samples=3):
     """(total MB, main process MB, helper count): median of a few samples once settled."""
     time.sleep(settle)
@@ -34,8 +23,8 @@ def measure(program, settle=4.0, samples=3):
     for _ in range(samples):
         children = program.descendants()
         helpers = len(children)
-        main = pss_kb(program.process.pid)
-        totals.append((main + sum(pss_kb(pid) for pid in children)) / 1024)
+        main = harness.pss_kb(program.process.pid)
+        totals.append((main + sum(harness.pss_kb(pid) for pid in children)) / 1024)
         mains.append(main / 1024)
         time.sleep(1)
     return statistics.median(totals), statistics.median(mains), helpers

@@ -34,6 +34,8 @@ frmParam::frmParam(const SharedSettings& settings, ParamPorts ports)
     ports_.WebBrowser1.DocumentComplete = [this] { WebBrowser1_DocumentComplete(); };
     ports_.WebBrowser1.DocumentClick = [this] { return DocInfo_onclick(); };
     ports_.WebBrowser1.DocumentContextMenu = [this] { return DocInfo_oncontextmenu(); };
+    // The preview is inert: nothing the page does takes it elsewhere.
+    ports_.WebBrowser1.PageNavigation = [] { return false; };
     ports_.view.Click = [this](Ctl control) { OnClick(control); };
     ports_.view.TabClick = [this](int previousTab) { SSTab1_Click(previousTab); };
     ports_.view.Activate = [this] { Form_Activate(); };

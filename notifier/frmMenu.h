@@ -63,7 +63,7 @@ class frmMenu {
     bool DocInfo = false;  // a document is attached and its events reach this window
 
   private:
-    void ShowNotification();
+    void ShowNotification(const std::string& text);
     void ShowWindow();
     void Quit();
     std::string ProgramName();

@@ -40,15 +40,20 @@ void frmMenu::Inet1_StateChanged(std::int16_t State) {
             ports_.window.SetWindowState(vbMinimized);
         } else {
             const bool changed = !(text == LastPageText && !LastPageText.empty());
-            if (changed) ShowNotification();
+            if (changed) ShowNotification(text);
             LastPageText = std::move(text);
         }
     }
     ports_.desktop.SetMousePointer(kMousePointerDefault);
 }
 
-void frmMenu::ShowNotification() {
-    ports_.WebBrowser1.Navigate(PageAddress(PageUrl));
+void frmMenu::ShowNotification(const std::string& text) {
+    // The document shown so far goes with its page: until the new one completes, its events
+    // (the right click) are the browser's own.
+    ports_.WebBrowser1.AttachDocument(false);
+    DocInfo = false;
+    // What is shown is what was compared, and a server cannot send the browser another page.
+    ports_.WebBrowser1.ShowPage(PageUrl, text);
     ports_.window.SetVisible(true);
     ports_.window.SetWindowState(vbNormal);
     ports_.window.SetWindowPos(kHwndTopmost, 0, 0, 0, 0, kSwpNoMove | kSwpNoSize);

@@ -9,6 +9,12 @@ class IBrowser {
   public:
     virtual ~IBrowser() = default;
     virtual void Navigate(const std::string& url) = 0;
+    // Shows body as the page at url (its links and pictures resolve against url) without
+    // fetching it again; a browser that cannot loads url afresh.
+    virtual void ShowPage(const std::string& url, const std::string& body) {
+        static_cast<void>(body);
+        Navigate(url);
+    }
     // Container placement, twips, relative to the window's client area.
     virtual void Move(int left, int top, int width, int height) = 0;
     // Takes the current top-level document as DocInfo (true) or releases it (false).
@@ -17,4 +23,7 @@ class IBrowser {
     // Return false to cancel the browser's own action.
     std::function<bool()> DocumentContextMenu;
     std::function<bool()> DocumentClick;
+    // The page itself asks to go elsewhere (a link, a form, a script, its history), whether
+    // or not a document is attached; return false to stay. Unset: allowed.
+    std::function<bool()> PageNavigation;
 };

@@ -230,12 +230,38 @@ TEST_F(FrmMenuTest, FirstDownloadReadsInPiecesThenShows) {
     Load();
     const CallLog entries = Complete({"<html>", "body", "</html>"});
     const CallLog expected = {
-        kHourglass, kChunk,    kDoEvents, kChunk,         kDoEvents,
-        kChunk,     kDoEvents, kChunk,    kDoEvents,      Call("browser.Navigate", DefaultPage()),
-        kVisible,   kNormal,   kTopmost,  kDefaultCursor,
+        kHourglass,
+        kChunk,
+        kDoEvents,
+        kChunk,
+        kDoEvents,
+        kChunk,
+        kDoEvents,
+        kChunk,
+        kDoEvents,
+        "browser.AttachDocument(false)",
+        Call("browser.Navigate", DefaultPage()),
+        kVisible,
+        kNormal,
+        kTopmost,
+        kDefaultCursor,
     };
     EXPECT_EQ(entries, expected);
     EXPECT_EQ(form.LastPageText, "<html>body</html>");
+    EXPECT_EQ(browser.shownBody, "<html>body</html>") << "shown is what was compared";
+}
+
+TEST_F(FrmMenuTest, ANewPageLetsGoOfTheDocumentUntilItCompletes) {
+    Load();
+    Complete({"first"});
+    browser.DocumentComplete();
+    ASSERT_TRUE(browser.attached);
+    Complete({"second"});
+    EXPECT_FALSE(browser.attached) << "the right click is the browser's until the page completes";
+    EXPECT_FALSE(form.DocInfo);
+    browser.DocumentComplete();
+    EXPECT_TRUE(browser.attached);
+    EXPECT_TRUE(form.DocInfo);
 }
 
 TEST_F(FrmMenuTest, LastPageTextChangesOnlyAfterTheShow) {

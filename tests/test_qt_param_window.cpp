@@ -487,10 +487,72 @@ TEST(ParamPreview, ALinkClickedInThePreviewIsNotFollowed) {
     EXPECT_EQ(targetRequests(), 0);
     EXPECT_EQ(browser->view()->url().path(), "/");
 
-    // Without the window's hold on the document the same click does navigate.
+    // Without the window's hold on the document and its rule the same click does navigate.
     browser->AttachDocument(false);
+    browser->PageNavigation = nullptr;
     clickLink(browser->view());
     EXPECT_TRUE(SpinUntil([&] { return targetRequests() > 0; }, 10000));
+}
+
+// Every way a page has of going elsewhere, before and after its document is attached.
+TEST(ParamPreview, ThePageCannotTakeThePreviewElsewhere) {
+    const std::vector<std::pair<QByteArray, QByteArray>> pages = {
+        {"/form",
+         "<form action='/target' method='post'><input name='a' value='1'></form>"
+         "<script>addEventListener('load', () => setTimeout("
+         "() => document.forms[0].submit(), 300));</script>"},
+        {"/button",
+         "<form action='/target'><input id='b' type='submit'></form>"
+         "<script>addEventListener('load', () => setTimeout("
+         "() => document.getElementById('b').click(), 300));</script>"},
+        {"/script",
+         "<script>addEventListener('load', () => setTimeout("
+         "() => { location.href = '/target'; }, 300));</script>"},
+        {"/replace",
+         "<script>addEventListener('load', () => setTimeout("
+         "() => location.replace('/target'), 300));</script>"},
+        {"/loading", "<script>location.href = '/target';</script>"},
+        {"/refresh", "<meta http-equiv='refresh' content='0; url=/target'>"},
+    };
+    LocalHttpServer server([&](const testsupport::HttpRequest& request) {
+        for (const auto& [path, body] : pages)
+            if (request.path == path)
+                return HttpResponse::ok("<html><body>" + body + "</body></html>")
+                    .header("Content-Type", "text/html");
+        if (request.path == "/moved") return HttpResponse::redirect(302, "/landing");
+        return HttpResponse::ok("<html><body>target</body></html>")
+            .header("Content-Type", "text/html");
+    });
+    ASSERT_TRUE(server.listen());
+    auto requestsFor = [&](const QByteArray& path) {
+        int count = 0;
+        for (const auto& request : server.requests()) count += request.path.startsWith(path);
+        return count;
+    };
+
+    SharedSettings settings;
+    settings.LanguageCode = "en";
+    RecordingMessageBox messageBox;
+    RecordingShell shell;
+    auto fileSystem = MakeFileSystem();
+    QtParamHost host(settings, messageBox, shell, *fileSystem);
+    host.Show();
+    ASSERT_TRUE(Exposed(host.window()));
+    for (const auto& [path, body] : pages) {
+        host.Window().view().SetCaption(Ctl::txtWebPage, server.urlString(QString(path)));
+        qobject_cast<QAbstractButton*>(host.window()->widget(Ctl::cmdTestWebPage))->click();
+        QtBrowser* browser = host.browser();
+        ASSERT_TRUE(SpinUntil([&] { return requestsFor(path) > 0; }, 20000)) << path.data();
+        Settle(1500);
+        EXPECT_EQ(requestsFor("/target"), 0) << path.data();
+        EXPECT_EQ(browser->view()->url().path().toUtf8(), path);
+    }
+    // The server's redirect of the tested address is part of loading it.
+    host.Window().view().SetCaption(Ctl::txtWebPage, server.urlString("/moved"));
+    qobject_cast<QAbstractButton*>(host.window()->widget(Ctl::cmdTestWebPage))->click();
+    EXPECT_TRUE(SpinUntil([&] { return requestsFor("/landing") > 0; }, 20000));
+    EXPECT_TRUE(
+        SpinUntil([&] { return host.browser()->view()->url().path() == "/landing"; }, 10000));
 }
 
 }  // namespace

@@ -1,17 +1,72 @@
 #include "platform/qt/qt_browser.h"
 
 #include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QFile>
 #include <QMenu>
+#include <QStringDecoder>
+#include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
 #include "platform/qt/twips.h"
 
+#ifdef Q_OS_LINUX
+#include <signal.h>
+#include <unistd.h>
+#endif
+
 // Whether a hidden window's page gives its renderer back (on by default; a build option).
 #ifndef TAVORIN_DISCARD_HIDDEN
 #define TAVORIN_DISCARD_HIDDEN 1
 #endif
+
+namespace {
+// The engine hands a shown body over as a data address, refused beyond 2 MiB.
+constexpr qsizetype kMaxDataUrl = 2 * 1024 * 1024 - 1024;
+
+// The question the engine asks through javaScriptConfirm before a page with a leave-page
+// handler is left.
+QString LeavePageQuestion() {
+    return QCoreApplication::translate(
+        "QWebEnginePage",
+        "Are you sure you want to leave this page? Changes that you made may not be saved.");
+}
+
+bool IsUtf8(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder(bytes);
+    return !decoder.hasError();
+}
+
+struct ProcessUse {
+    qint64 residentBytes = -1;
+    qint64 cpuMs = -1;
+};
+
+ProcessUse ReadProcessUse([[maybe_unused]] qint64 pid) {
+    ProcessUse use;
+#ifdef Q_OS_LINUX
+    QFile statm(QStringLiteral("/proc/%1/statm").arg(pid));
+    if (statm.open(QIODevice::ReadOnly)) {
+        const QList<QByteArray> fields = statm.readAll().split(' ');
+        if (fields.size() > 1) use.residentBytes = fields[1].toLongLong() * sysconf(_SC_PAGESIZE);
+    }
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (stat.open(QIODevice::ReadOnly)) {
+        // The name in parentheses may hold spaces: count fields after its closing one.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 12) {
+            const qint64 ticks = fields[11].toLongLong() + fields[12].toLongLong();
+            use.cpuMs = ticks * 1000 / sysconf(_SC_CLK_TCK);
+        }
+    }
+#endif
+    return use;
+}
+}  // namespace
 
 class QtBrowser::Page final : public QWebEnginePage {
   public:
@@ -23,7 +78,28 @@ class QtBrowser::Page final : public QWebEnginePage {
         if (type == NavigationTypeLinkClicked && owner_.attached_ && owner_.DocumentClick &&
             !owner_.DocumentClick())
             return false;
+        // Only the program types addresses, and a server's redirect comes before the
+        // program's page commits; everything else (a redirect by script or meta refresh
+        // included) comes from the page.
+        if (isMainFrame && type != NavigationTypeTyped &&
+            !(type == NavigationTypeRedirect && owner_.ownLoadUncommitted()) &&
+            !owner_.pageMayNavigate())
+            return false;
         return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    }
+
+    // Dialogs would be modal: a page looping on them would lock the program. They are
+    // answered at once as if dismissed; a leave-page question is answered "leave".
+    void javaScriptAlert(const QUrl&, const QString&) override {}
+    bool javaScriptConfirm(const QUrl&, const QString& message) override {
+        return message == LeavePageQuestion();
+    }
+    bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override {
+        return false;
+    }
+    // Nor does the page get to ask for the user's files.
+    QStringList chooseFiles(FileSelectionMode, const QStringList&, const QStringList&) override {
+        return {};
     }
 
   private:
@@ -50,9 +126,16 @@ class QtBrowser::View final : public QWebEngineView {
     QtBrowser& owner_;
 };
 
-QtBrowser::QtBrowser(QWidget* host) : QObject(host), host_(host) {}
+QtBrowser::QtBrowser(QWidget* host) : QObject(host), host_(host) {
+    connect(&watchdog_, &QTimer::timeout, this, [this] { watch(); });
+    clock_.start();
+}
 
 QtBrowser::~QtBrowser() = default;
+
+bool QtBrowser::pageMayNavigate() const {
+    return !PageNavigation || PageNavigation();
+}
 
 void QtBrowser::ensureView() {
     if (view_) return;
@@ -65,16 +148,54 @@ void QtBrowser::ensureView() {
     view->setPage(page);
     view->setGeometry(host_->rect());
     connect(view, &QWebEngineView::loadFinished, this, [this](bool) {
+        ownLoad_.reset();
         if (DocumentComplete) DocumentComplete();
+    });
+    connect(page, &QWebEnginePage::renderProcessTerminated, this, [this, page] {
+        samples_.clear();
+        if (!droppedPid_) return;
+        droppedPid_ = 0;
+        // An empty page in place of the dropped one; its successor comes with the next show.
+        page->setHtml(QString());
     });
     view_ = view;
     view->show();
 }
 
-void QtBrowser::Navigate(const std::string& url) {
+QtBrowser::HistoryMark QtBrowser::historyMark() const {
+    const QWebEngineHistory* history = view_->page()->history();
+    const QWebEngineHistoryItem item = history->currentItem();
+    return {history->count(), history->currentItemIndex(), item.url(), item.lastVisited()};
+}
+
+bool QtBrowser::ownLoadUncommitted() const {
+    return ownLoad_ && view_ && historyMark() == *ownLoad_;
+}
+
+void QtBrowser::activate() {
     ensureView();
     view_->page()->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+    ownLoad_ = historyMark();
+    watchdog_.start(budget_.sampleMs);
+}
+
+void QtBrowser::Navigate(const std::string& url) {
+    activate();
     view_->setUrl(QUrl(QString::fromStdString(url)));
+}
+
+void QtBrowser::ShowPage(const std::string& url, const std::string& body) {
+    const QByteArray bytes = QByteArray::fromStdString(body);
+    // Without a charset the engine guesses; a body that is valid UTF-8 is taken as such.
+    const QString type =
+        IsUtf8(bytes) ? QStringLiteral("text/html;charset=UTF-8") : QStringLiteral("text/html");
+    if (bytes.toPercentEncoding().size() + type.size() > kMaxDataUrl) {
+        // Too large to hand over: the browser fetches it, and the watchdog bounds it.
+        Navigate(url);
+        return;
+    }
+    activate();
+    view_->page()->setContent(bytes, type, QUrl(QString::fromStdString(url)));
 }
 
 void QtBrowser::Move(int left, int top, int width, int height) {
@@ -92,13 +213,48 @@ void QtBrowser::setHostVisible(bool visible) {
     if (!view_) return;
     QWebEnginePage* page = view_->page();
     if (visible) {
-        if (page->lifecycleState() == QWebEnginePage::LifecycleState::Discarded)
-            page->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+        if (page->lifecycleState() == QWebEnginePage::LifecycleState::Discarded) activate();
     } else if (page->lifecycleState() == QWebEnginePage::LifecycleState::Active) {
         // Hidden pages may be discarded: the renderer process ends and memory goes back.
         page->setLifecycleState(QWebEnginePage::LifecycleState::Discarded);
+        watchdog_.stop();
+        samples_.clear();
     }
 #else
     Q_UNUSED(visible);
+#endif
+}
+
+void QtBrowser::watch() {
+    if (!view_) return;
+    const qint64 pid = view_->page()->renderProcessPid();
+    if (pid <= 0 || pid == droppedPid_) return;
+    if (pid != watchedPid_) {
+        watchedPid_ = pid;
+        samples_.clear();
+    }
+    const ProcessUse use = ReadProcessUse(pid);
+    if (use.residentBytes > budget_.memoryBytes) {
+        drop(pid);
+        return;
+    }
+    if (use.cpuMs < 0) return;
+    const qint64 now = clock_.elapsed();
+    samples_.push_back({now, use.cpuMs});
+    while (samples_.size() > 2 && now - samples_[1].atMs >= budget_.windowMs) samples_.pop_front();
+    const Sample& first = samples_.front();
+    const qint64 span = now - first.atMs;
+    if (span >= budget_.windowMs && (use.cpuMs - first.cpuMs) * 100 > span * budget_.cpuPercent)
+        drop(pid);
+}
+
+void QtBrowser::drop([[maybe_unused]] qint64 pid) {
+#ifdef Q_OS_LINUX
+    // A renderer stuck in a script does not answer requests to stop: end its process.
+    qWarning("Tavorin: the page took more than its share of memory or CPU and was stopped");
+    droppedPid_ = pid;
+    ++dropped_;
+    samples_.clear();
+    ::kill(static_cast<pid_t>(pid), SIGKILL);
 #endif
 }

@@ -131,6 +131,11 @@ int RunViewer(QApplication& app, int channelDescriptor) {
             afterPaint->Run([&browser, url = ViewerChannel::Text(m.value(1)).toStdString()] {
                 browser.Navigate(url);
             });
+        } else if (name == "page") {
+            afterPaint->Run([&browser, url = ViewerChannel::Text(m.value(1)).toStdString(),
+                             body = QByteArray::fromPercentEncoding(m.value(2)).toStdString()] {
+                browser.ShowPage(url, body);
+            });
         } else if (name == "attach") {
             afterPaint->Run(
                 [&browser, attach = Number(m, 1) != 0] { browser.AttachDocument(attach); });

@@ -23,6 +23,7 @@ namespace {
 // How long a viewer told to end may take before it is killed.
 constexpr int kEndGraceMs = 5000;
 constexpr qint64 kRestartSpacingMs = 10000;
+constexpr std::size_t kLargestBody = 2 * 1024 * 1024;
 
 QByteArray Num(int value) {
     return QByteArray::number(value);
@@ -49,7 +50,18 @@ class QtViewerWindow::RemoteBrowser final : public IBrowser {
     explicit RemoteBrowser(QtViewerWindow& window) : window_(window) {}
     void Navigate(const std::string& url) override {
         window_.url_ = url;
-        window_.send({"navigate", ViewerChannel::Text(QString::fromStdString(url))});
+        window_.body_.reset();
+        window_.sendPage();
+    }
+    void ShowPage(const std::string& url, const std::string& body) override {
+        window_.url_ = url;
+        // Past what the engine takes as content the viewer's browser fetches the page: the
+        // body need not cross.
+        if (body.size() > kLargestBody)
+            window_.body_.reset();
+        else
+            window_.body_ = body;
+        window_.sendPage();
     }
     void Move(int left, int top, int width, int height) override {
         window_.browserRect_ = {left, top, width, height};
@@ -139,6 +151,15 @@ bool QtViewerWindow::startViewer() {
     if (trayless_) send({"trayless", Num(1)});
     pagePending_ = true;
     return true;
+}
+
+void QtViewerWindow::sendPage() {
+    if (url_.empty()) return;
+    const QByteArray url = ViewerChannel::Text(QString::fromStdString(url_));
+    if (body_)
+        send({"page", url, QByteArray::fromStdString(*body_).toPercentEncoding()});
+    else
+        send({"navigate", url});
 }
 
 void QtViewerWindow::stopViewer() {
@@ -247,7 +268,7 @@ void QtViewerWindow::SetVisible(bool visible) {
     // The page after the window: a new viewer shows its window before the engine starts.
     if (pagePending_) {
         pagePending_ = false;
-        if (!url_.empty()) send({"navigate", ViewerChannel::Text(QString::fromStdString(url_))});
+        sendPage();
         if (attached_) send({"attach", Num(1)});
     }
 }

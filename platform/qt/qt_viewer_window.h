@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QWidget>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "platform/browser.h"
 #include "platform/window.h"
@@ -47,6 +49,8 @@ class QtViewerWindow final : public QWidget, public IWindow {
     class RemoteBrowser;
     bool startViewer();
     void stopViewer();
+    // The page as last given: its address, and the body to show for it when there is one.
+    void sendPage();
     void send(const QList<QByteArray>& message);
     void received(const QList<QByteArray>& message);
     void viewerGone(QProcess* process);
@@ -60,6 +64,7 @@ class QtViewerWindow final : public QWidget, public IWindow {
     TwipsRect browserRect_;
     QString iconPath_;
     std::string url_;
+    std::optional<std::string> body_;
     std::uintptr_t iconHandle_ = 1;
     bool visible_ = false;
     bool minimized_ = false;

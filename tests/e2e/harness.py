@@ -195,6 +195,18 @@ def alive(pids):
     return result
 
 
+def pss_kb(pid):
+    """Proportional set size of one process in kB, 0 once it is gone."""
+    try:
+        with open(f"/proc/{pid}/smaps_rollup") as f:
+            for line in f:
+                if line.startswith("Pss:"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return 0
+
+
 def x_tree():
     return subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True, text=True).stdout
 

@@ -169,6 +169,10 @@ class FakeBrowser final : public IBrowser {
         log_.push_back(fakes::Call("browser.Navigate", url));
         if (onNavigate) onNavigate();
     }
+    void ShowPage(const std::string& url, const std::string& body) override {
+        shownBody = body;
+        Navigate(url);
+    }
     void Move(int left, int top, int width, int height) override {
         log_.push_back(fakes::Call("browser.Move", left, top, width, height));
     }
@@ -178,6 +182,7 @@ class FakeBrowser final : public IBrowser {
     }
 
     bool attached = false;
+    std::optional<std::string> shownBody;  // the body handed over with the last show
     std::function<void()> onNavigate;
 
   private:
