@@ -10,7 +10,7 @@ run=(xvfb xauth openbox trayer x11-utils xdotool fonts-dejavu-core python3 qt6-t
 # xfce4-panel: a StatusNotifierItem host on a private D-Bus session; dbus-x11: the X11
 # autolaunch that must not outlive the program.
 test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format imagemagick
-  dbus-daemon dbus-x11 xfce4-panel lintian)
+  dbus-daemon dbus-x11 xfce4-panel lintian appstream desktop-file-utils)
 # The Debian package (scripts/package.sh).
 package=(dpkg-dev lintian)
 # The Windows cross build and its tests under Wine (scripts/test_windows.sh).

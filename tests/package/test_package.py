@@ -8,6 +8,7 @@ import shlex
 import shutil
 import subprocess
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
@@ -88,6 +89,11 @@ class PackageTest(unittest.TestCase):
                 pixels = subprocess.run(["convert", png, "-filter", "point", "-resize", "16x16",
                                          "rgba:-"], capture_output=True).stdout
                 self.assertEqual(own, pixels, f"{size}x{size} is not the program's icon")
+            if shutil.which("desktop-file-validate"):
+                check = run("desktop-file-validate",
+                            os.path.join(root, "usr/share/applications/tavorin.desktop"),
+                            os.path.join(root, "etc/xdg/autostart/tavorin.desktop"))
+                self.assertEqual(("", 0), (check.stdout, check.returncode))
             if shutil.which("appstreamcli"):
                 check = run("appstreamcli", "validate", "--no-net", os.path.join(
                     root, "usr/share/metainfo/com.example.tavorin.metainfo.xml"))
@@ -124,26 +130,50 @@ class PackageTest(unittest.TestCase):
 
         with open("/etc/xdg/autostart/tavorin.desktop") as f:
             exec_line = re.search(r"(?m)^Exec=(.*)$", f.read()).group(1)
-        for command in (["tavorin"], shlex.split(exec_line)):
+        for started_by, command in (("menu", ["tavorin"]), ("autostart", shlex.split(exec_line))):
             count = len(server.requests_for("/installed"))
+            log = open(os.path.join(home, "program.log"), "ab")
+            self.addCleanup(log.close)
             process = subprocess.Popen(command, env=env, cwd="/", stdin=subprocess.DEVNULL,
-                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            try:
-                self.assertTrue(harness.wait_for(
-                    lambda: len(server.requests_for("/installed")) > count, 30),
-                    f"{command}: the installed program did not poll")
-                # The window class is named after the command that started it.
-                self.assertTrue(harness.wait_for(lambda: harness.tray_holds(command[0]), 15),
-                                f"{command}: no tray icon")
-            finally:
+                                       stdout=log, stderr=subprocess.STDOUT)
+            self.addCleanup(lambda p=process: p.poll() is None and (p.kill(), p.wait()))
+            self.assertTrue(harness.wait_for(
+                lambda: len(server.requests_for("/installed")) > count, 30),
+                f"{started_by}: the installed program did not poll")
+            # The window class is named after the command that started it.
+            instance = os.path.basename(command[0])
+            self.assertTrue(harness.wait_for(lambda: harness.tray_holds(instance), 15),
+                            f"{started_by}: no tray icon")
+            if started_by == "menu":
                 process.terminate()
                 process.wait(15)
+                self.assertTrue(harness.wait_for(lambda: not harness.tray_holds(instance), 10))
 
-        # The tray menu's uninstall command runs this file; as root it needs no rights.
-        env.pop("DISPLAY", None)
-        removed = run("/opt/tavorin/uninstall", env=env)
-        self.assertEqual(0, removed.returncode, removed.stderr)
-        self.assertIn("has been removed", removed.stderr)
+        # Uninstall from the tray menu of the program the autostart entry started: the
+        # question, then the uninstaller, which as root needs no rights and says it is done.
+        icon = harness.tray_icon_center(instance)
+        if not icon:
+            with open(os.path.join(home, "program.log"), errors="replace") as f:
+                self.fail(f"no tray icon to click (program ended: {process.poll()})\n{f.read()}")
+        harness.click(*icon, button=3)
+        time.sleep(1)
+        harness.move_pointer(10, 10)
+        harness.keys("Down", "Down", "Down", "Down", "Down", "Return")
+        box = harness.wait_for(lambda: [
+            wid for wid, info in harness.visible_windows(instance).items()
+            if not info["override"] and info["title"] == "Quorvellis"], 10)
+        self.assertTrue(box, "no uninstall question")
+        harness.activate(box[0])
+        harness.keys("y")
+        self.assertEqual(0, process.wait(20), "the program did not end for the uninstaller")
+        message = harness.wait_for(lambda: harness.processes_named("xmessage"), 120, 0.5)
+        self.assertTrue(message, "the uninstaller said nothing")
+        with open(f"/proc/{min(message)}/cmdline") as f:
+            self.assertIn("has been removed", f.read())
+        for wid in harness.visible_windows("xmessage"):
+            harness.activate(wid)
+            harness.keys("Return")
+        self.assertTrue(harness.wait_for(lambda: not harness.processes_named("xmessage"), 10))
         self.assertNotEqual(0, run("dpkg-query", "-W", "tavorin").returncode)
         left = [f for f in files if os.path.lexists(f) and not os.path.isdir(f)]
         self.assertEqual([], left)
