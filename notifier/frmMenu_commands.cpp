@@ -31,6 +31,7 @@ void frmMenu::WebBrowser1_DocumentComplete() {
 }
 
 bool frmMenu::DocInfo_oncontextmenu() {
+    if (ending_) return false;
     ports_.mnuMenu.Popup();
     return false;
 }
@@ -40,6 +41,7 @@ void frmMenu::cmdMini_Click() {
 }
 
 void frmMenu::TrayMouseMessage(int message) {
+    if (ending_) return;
     switch (message) {
         case kWmLButtonDown:
             if (ports_.window.Visible()) {

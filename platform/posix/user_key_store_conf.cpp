@@ -10,7 +10,6 @@
 #include "settings/modIni.h"
 
 namespace {
-
 std::vector<std::string> SplitPath(std::string_view path) {
     std::vector<std::string> parts;
     std::size_t start = 0;
