@@ -81,8 +81,8 @@ def configuration_window():
 
 
 def run_configuration(executable):
-    """No notification; the configuration window (with its page preview) opened, then
-    closed: {state: figures}."""
+    """No notification; the configuration window opened, its page preview shown, then the
+    window closed: {state: figures}."""
     server = harness.Server({"/info": (500, "down")})
     program = harness.Program(executable, param_ini=param_ini(server)).start()
     try:
@@ -97,6 +97,11 @@ def run_configuration(executable):
         if not window:
             fail(program, "no configuration window")
         figures = {"configuration window open": measure(program, settle=6)}
+        # Its page test button (twips on the first tab, from the tab control's corner).
+        info = harness.window_info(window)
+        left, top, width, height = 120 + 8640, 120 + 930, 1215, 330
+        harness.click(info["x"] + (left + width // 2) // 15, info["y"] + (top + height // 2) // 15)
+        figures["configuration, page previewed"] = measure(program, settle=6)
         harness._run("xdotool", "windowclose", str(window))
         if not harness.wait_for(lambda: not configuration_window(), 10):
             fail(program, "configuration window still open")
