@@ -10,8 +10,10 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 
 EXECUTABLE = None
-PAGE = "<html><body><h1>Through the proxy</h1></body></html>"
+# The window shows the body the poll compared; its picture is what the browser fetches.
+PAGE = '<html><body><h1>Through the proxy</h1><img src="/picture"></body></html>'
 PROXIED = "http://tavorin-proxy.invalid/info"
+PICTURE = "http://tavorin-proxy.invalid/picture"
 PROXY_VARIABLES = ("http_proxy", "https_proxy", "no_proxy", "HTTP_PROXY", "HTTPS_PROXY",
                    "NO_PROXY", "all_proxy", "ALL_PROXY")
 
@@ -32,7 +34,7 @@ class DesktopSessionTest(unittest.TestCase):
     def test_poller_and_browser_go_through_the_environment_proxy(self):
         # The local server answers proxy requests (absolute addresses) for a host that does
         # not exist: only the proxy can serve it.
-        proxy = harness.Server({PROXIED: (200, PAGE)})
+        proxy = harness.Server({PROXIED: (200, PAGE), PICTURE: (200, "not a picture")})
         self.addCleanup(proxy.close)
         env = {name: None for name in PROXY_VARIABLES}
         env["http_proxy"] = f"http://127.0.0.1:{proxy.port}"
@@ -41,7 +43,7 @@ class DesktopSessionTest(unittest.TestCase):
                         "the poll did not go through the proxy\n" + program.output())
         self.assertTrue(proxy.requests_for(PROXIED)[0][2].get("User-Agent", "").startswith("Tavorin/"))
         # The changed page is shown: the browser fetches it through the proxy as well.
-        browser = lambda: [r for r in proxy.requests_for(PROXIED)
+        browser = lambda: [r for r in proxy.requests_for(PROXIED) + proxy.requests_for(PICTURE)
                            if not r[2].get("User-Agent", "").startswith("Tavorin/")]
         self.assertTrue(harness.wait_for(browser, 30),
                         "the browser did not go through the proxy\n" + program.output())
