@@ -53,7 +53,7 @@ void frmMenu::ShowNotification(const std::string& text) {
     ports_.WebBrowser1.AttachDocument(false);
     DocInfo = false;
     // What is shown is what was compared, and a server cannot send the browser another page.
-    ports_.WebBrowser1.ShowPage(PageUrl, text);
+    ports_.WebBrowser1.ShowPage(PageAddress(PageUrl), text);
     ports_.window.SetVisible(true);
     ports_.window.SetWindowState(vbNormal);
     ports_.window.SetWindowPos(kHwndTopmost, 0, 0, 0, 0, kSwpNoMove | kSwpNoSize);
