@@ -185,12 +185,18 @@ void QtBrowser::Navigate(const std::string& url) {
 }
 
 void QtBrowser::ShowPage(const std::string& url, const std::string& body) {
+    // Encoding only makes a body longer: one past the limit need not be encoded to know.
+    if (static_cast<qsizetype>(body.size()) > kMaxDataUrl) {
+        Navigate(url);
+        return;
+    }
     const QByteArray bytes = QByteArray::fromStdString(body);
     // Without a charset the engine guesses; a body that is valid UTF-8 is taken as such.
     const QString type =
         IsUtf8(bytes) ? QStringLiteral("text/html;charset=UTF-8") : QStringLiteral("text/html");
     if (bytes.toPercentEncoding().size() + type.size() > kMaxDataUrl) {
-        // Too large to hand over: the browser fetches it, and the watchdog bounds it.
+        // Too large to hand over (typically a page past 1 to 1.5 MB): the browser fetches
+        // it, and the watchdog bounds it.
         Navigate(url);
         return;
     }

@@ -12,7 +12,7 @@ import hostile_pages  # noqa: E402
 EXECUTABLE = None
 LIMIT_MB = 1024
 HIDDEN_MB = 300
-SHOWN_S = 6  # per page: long enough for each to grow well past the limit unchecked
+SHOWN_S = 12  # per page: long enough for a page unchecked to grow past the limit
 
 
 class HostileTest(unittest.TestCase):
