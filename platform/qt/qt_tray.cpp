@@ -74,6 +74,8 @@ bool QtTray::NotifyIcon(std::uint32_t message, const TrayIconData& data) {
     }
     if (message != kNimAdd || registered_) return false;
     registered_ = true;
+    // Looked at when Qt first looks (just below), so both take the same answer for good.
+    StatusNotifierHostPresent();
     tip_ = QString::fromLocal8Bit(data.szTip.data(),
                                   qsizetype(strnlen(data.szTip.data(), data.szTip.size())));
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
