@@ -13,6 +13,9 @@
 #include <QProcess>
 #include <QTimer>
 #include <csignal>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "platform/qt/qt_notifier_window.h"
 #include "platform/qt/qt_viewer.h"
@@ -122,6 +125,10 @@ bool QtViewerWindow::startViewer() {
     connect(process, &QProcess::finished, process, [this, process] {
         viewerGone(process);
         process->deleteLater();
+#ifdef __GLIBC__
+        // What showing it took (messages, the page's copy) goes back to the system.
+        QTimer::singleShot(0, [] { malloc_trim(0); });
+#endif
     });
     connect(process, &QProcess::errorOccurred, process, [this, process](QProcess::ProcessError e) {
         if (e == QProcess::FailedToStart) {
