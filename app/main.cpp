@@ -1,8 +1,5 @@
 #include <QApplication>
 #include <QTimer>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 #include "notifier/frmMenu.h"
 #include "platform/file_system.h"
@@ -13,6 +10,8 @@
 #include "platform/qt/qt_session.h"
 #include "platform/qt/qt_transfer.h"
 #include "platform/qt/qt_tray.h"
+#include "platform/qt/qt_viewer.h"
+#include "platform/qt/qt_viewer_window.h"
 #include "platform/qt/termination_signals.h"
 #include "platform/user_key_store.h"
 
@@ -23,6 +22,7 @@ void SetDefaultEnv(const char* name, const char* value) {
 }  // namespace
 
 int main() {
+    const int viewerChannel = ViewerChannelFromEnvironment();
     // A static page needs no GPU: without a GL context the engine and its helpers
     // take a fraction of the memory.
     SetDefaultEnv("QT_XCB_GL_INTEGRATION", "none");
@@ -42,13 +42,21 @@ int main() {
     // title is exactly "Tavorin". An untitled window still shows the application name.
     QApplication::setApplicationName("Quorvellis");
     QApplication::setQuitOnLastWindowClosed(false);
+    if (viewerChannel >= 0) return RunViewer(app, viewerChannel);
 
     auto userKeys = MakeUserKeyStore();
     auto fileSystem = MakeFileSystem();
     SharedSettings settings;
 
+#if TAVORIN_VIEWER
+    // The page is shown by a viewer process while the window is up: the engine never
+    // starts here for it, and all it took goes when the window hides.
+    QtViewerWindow window;
+    IBrowser& browser = window.browser();
+#else
     QtNotifierWindow window;
     QtBrowser browser(window.browserHost());
+#endif
     QtTransfer inet;
     QtTimer timer;
     QtPopupMenu menu;
@@ -56,20 +64,17 @@ int main() {
     QtMessageBox messageBox;
     QtDesktop desktop;
     auto endProcess = [&](int code) {
+#if TAVORIN_VIEWER
+        window.endViewer();
+#else
         window.hide();
+#endif
         QCoreApplication::exit(code);
     };
     QtShell shell(endProcess);
-    QObject::connect(&window, &QtNotifierWindow::visibilityChanged, &browser,
-                     [&browser](bool visible) {
-                         QTimer::singleShot(0, &browser, [&browser, visible] {
-                             browser.setHostVisible(visible);
-#ifdef __GLIBC__
-                             // Return what the page held to the system, not just to the heap.
-                             if (!visible) malloc_trim(0);
+#if !TAVORIN_VIEWER
+    LetPageGoWhileHidden(window, browser);
 #endif
-                         });
-                     });
 
     frmMenu form(settings, {window, browser, inet, timer, tray, menu, messageBox, shell,
                             *fileSystem, desktop, *userKeys});

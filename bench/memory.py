@@ -1,6 +1,7 @@
 """Memory of the running program: PSS summed over the process and all its descendants
 (the browser's helpers), in the states it spends its life in.
-Usage: python3 bench/memory.py build/Tavorin [runs] [label]   (needs DISPLAY; see bench/memory.sh)
+Usage: python3 bench/memory.py build/Tavorin [runs] [label] [hide and show cycles]
+(needs DISPLAY; see bench/memory.sh)
 Settings for a variant go through the environment (QT_XCB_GL_INTEGRATION=xcb_glx, ...)."""
 import os
 import statistics
@@ -71,6 +72,46 @@ def run_before_notification(executable):
         server.close()
 
 
+def configuration_window():
+    for wid in harness._run("xdotool", "search", "--onlyvisible", "--name", "^Tavorin$").split():
+        info = harness.window_info(wid)
+        if info and info["viewable"] and info["width"] > 600:
+            return int(wid)
+    return None
+
+
+def run_configuration(executable):
+    """No notification; the configuration window opened, its page preview shown, then the
+    window closed: {state: figures}."""
+    server = harness.Server({"/info": (500, "down")})
+    program = harness.Program(executable, param_ini=param_ini(server)).start()
+    try:
+        center = harness.wait_for(lambda: harness.tray_icon_center("Tavorin"), 20)
+        if not center or not harness.wait_for(lambda: server.requests_for("/info"), 20):
+            fail(program, "no tray icon or no request")
+        time.sleep(1)
+        harness.click(*center, button=3)
+        time.sleep(0.5)
+        harness.keys("Down", "Down", "Down", "Return")  # Show, Minimize, Create
+        window = harness.wait_for(configuration_window, 20)
+        if not window:
+            fail(program, "no configuration window")
+        figures = {"configuration window open": measure(program, settle=6)}
+        # Its page test button (twips on the first tab, from the tab control's corner).
+        info = harness.window_info(window)
+        left, top, width, height = 120 + 8640, 120 + 930, 1215, 330
+        harness.click(info["x"] + (left + width // 2) // 15, info["y"] + (top + height // 2) // 15)
+        figures["configuration, page previewed"] = measure(program, settle=6)
+        harness._run("xdotool", "windowclose", str(window))
+        if not harness.wait_for(lambda: not configuration_window(), 10):
+            fail(program, "configuration window still open")
+        figures["configuration window closed"] = measure(program, settle=6)
+        return figures
+    finally:
+        program.cleanup()
+        server.close()
+
+
 def run_cycle(executable, cycles=3):
     """Shown, then hidden and shown again a few times: {state: figures}."""
     server = harness.Server({"/info": (200, PAGE)}, validators=True)
@@ -110,12 +151,15 @@ def main():
     executable = os.path.abspath(sys.argv[1])
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 3
     label = sys.argv[3] if len(sys.argv) > 3 else os.path.basename(executable)
+    cycles = int(sys.argv[4]) if len(sys.argv) > 4 else 3
     states = {}
     reloads = []
     retried = 0
     for _ in range(runs):
         states.setdefault("before any notification", []).append(run_before_notification(executable))
-        for state, value in run_cycle(executable).items():
+        for state, value in run_configuration(executable).items():
+            states.setdefault(state, []).append(value)
+        for state, value in run_cycle(executable, cycles).items():
             if state == "page loaded again on show":
                 reloads += value
             elif state == "retried shows":

@@ -11,8 +11,6 @@
 
 namespace {
 constexpr int kBorderPx = 1;
-// cmdMini as designed: 375 x 375 twips at the top; start-up moves it.
-constexpr TwipsRect kMiniDesign{7320, 0, 375, 375};
 }  // namespace
 
 QtNotifierWindow::QtNotifierWindow()

@@ -10,6 +10,9 @@ class QToolButton;
 class QtNotifierWindow final : public QWidget, public IWindow {
     Q_OBJECT
   public:
+    // cmdMini as designed: 375 x 375 twips at the top; start-up moves it.
+    static constexpr TwipsRect kMiniDesign{7320, 0, 375, 375};
+
     QtNotifierWindow();
 
     QWidget* browserHost() const { return browserHost_; }

@@ -62,6 +62,8 @@ class NotifierTest(unittest.TestCase):
                 if r[2].get("User-Agent", "").startswith("Tavorin/")]
 
     def shown(self):
+        if self.window is not None and harness.window_info(self.window) is None:
+            self.window = None  # gone with the viewer that showed it; a new one shows it next
         if self.window is None:
             for wid, info in harness.visible_windows("Tavorin").items():
                 if not info["override"] and info["width"] > 300:
