@@ -22,24 +22,8 @@ if [ -z "${DISPLAY:-}" ]; then
   echo "      e.g. DISPLAY=$DISPLAY xdotool key Down Return to pick its first item)"
 fi
 
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  declare -F desktop_stop >/dev/null && desktop_stop
-}
-trap cleanup EXIT
-
-url=${1:-}
-if [ -z "$url" ]; then
-  portfile=$(mktemp)
-  python3 scripts/demo_server.py "$portfile" &
-  pids+=($!)
-  for _ in $(seq 1 100); do [ -s "$portfile" ] && break; sleep 0.1; done
-  url="http://127.0.0.1:$(cat "$portfile")/"
-  rm -f "$portfile"
-fi
+source scripts/run_common.sh
+run_watch_url "${1:-}"
 
 # The program reads Param.ini and Info.ico beside itself: give it a folder of its own.
 folder=build/run

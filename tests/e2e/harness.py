@@ -295,6 +295,30 @@ def click(x, y, button=1):
     _run("xdotool", "mousemove", str(x), str(y), "click", str(button))
 
 
+def open_quit_question(right_click, why, exclude=()):
+    """right_click() on the tray icon, then Quit in the menu: returns the question's window id
+    (a window in exclude is never taken for it), activated for the answer."""
+    before = set(visible_windows("Tavorin"))
+    right_click()
+    menu = wait_for(lambda: [
+        wid for wid, info in visible_windows("Tavorin").items()
+        if wid not in before and info["override"] and info["height"] > 50], 10)
+    if not menu:
+        raise AssertionError(why("no menu on a right click on the tray icon"))
+    # Away from the menu, so that no item is under the pointer while keys choose one.
+    move_pointer(10, 10)
+    time.sleep(0.3)
+    keys("Down", "Down", "Down", "Down", "Return")  # Show, Minimize, Create, Quit
+    box = wait_for(lambda: [
+        wid for wid, info in visible_windows("Tavorin").items()
+        if wid not in exclude and not info["override"] and info["title"] == "Quorvellis"
+        and info["width"] < 500], 10)
+    if not box:
+        raise AssertionError(why("no quit question"))
+    activate(box[0])
+    return box[0]
+
+
 def move_pointer(x, y):
     _run("xdotool", "mousemove", str(x), str(y))
 

@@ -66,21 +66,7 @@ class HostileTest(unittest.TestCase):
                             self.why(f"{kind}: {usage.memory_mb():.0f} MB once hidden"))
 
         # The page looping on alert() leaves the menu and Quit working.
-        before = set(harness.visible_windows("Tavorin"))
-        self.tray_click(button=3)
-        menu = harness.wait_for(lambda: [
-            wid for wid, info in harness.visible_windows("Tavorin").items()
-            if wid not in before and info["override"] and info["height"] > 50], 10)
-        self.assertTrue(menu, self.why("no menu on a right click on the tray icon"))
-        harness.move_pointer(10, 10)
-        time.sleep(0.3)
-        harness.keys("Down", "Down", "Down", "Down", "Return")  # Show, Minimize, Create, Quit
-        box = harness.wait_for(lambda: [
-            wid for wid, info in harness.visible_windows("Tavorin").items()
-            if not info["override"] and info["title"] == "Quorvellis" and info["width"] < 500],
-            10)
-        self.assertTrue(box, self.why("no quit question"))
-        harness.activate(box[0])
+        harness.open_quit_question(lambda: self.tray_click(button=3), self.why)
         harness.keys("y")
         try:
             code = self.program.process.wait(20)

@@ -120,23 +120,8 @@ class NotifierTest(unittest.TestCase):
 
     def open_quit_question(self):
         """Right click on the icon, Quit in the menu: returns the question's window id."""
-        before = set(harness.visible_windows("Tavorin"))
-        harness.click(*self.tray_icon(), button=3)
-        menu = harness.wait_for(lambda: [
-            info for wid, info in harness.visible_windows("Tavorin").items()
-            if wid not in before and info["override"] and info["height"] > 50], 10)
-        self.assertTrue(menu, self.why("no menu on a right click on the tray icon"))
-        # Away from the menu, so that no item is under the pointer while keys choose one.
-        harness.move_pointer(10, 10)
-        time.sleep(0.3)
-        harness.keys("Down", "Down", "Down", "Down", "Return")  # Show, Minimize, Create, Quit
-        box = harness.wait_for(lambda: [
-            wid for wid, info in harness.visible_windows("Tavorin").items()
-            if wid != self.window and not info["override"] and info["title"] == "Quorvellis"
-            and info["width"] < 500], 10)
-        self.assertTrue(box, self.why("no quit question"))
-        harness.activate(box[0])
-        return box[0]
+        return harness.open_quit_question(
+            lambda: harness.click(*self.tray_icon(), button=3), self.why, exclude={self.window})
 
     def test_changed_page_pops_up_at_corner_and_tray_click_toggles_it(self):
         self.launch()
