@@ -15,23 +15,9 @@
 #include "platform/qt/termination_signals.h"
 #include "platform/user_key_store.h"
 
-namespace {
-void SetDefaultEnv(const char* name, const char* value) {
-    if (!qEnvironmentVariableIsSet(name)) qputenv(name, value);
-}
-}  // namespace
-
 int main() {
     const int viewerChannel = ViewerChannelFromEnvironment();
-    // A static page needs no GPU: without a GL context the engine and its helpers
-    // take a fraction of the memory. Renderers still start from the sandboxed zygote; the
-    // second, unsandboxed one would only serve helpers this program never uses.
-    SetDefaultEnv("QT_XCB_GL_INTEGRATION", "none");
-    SetDefaultEnv("QT_QUICK_BACKEND", "software");
-    SetDefaultEnv("QTWEBENGINE_CHROMIUM_FLAGS",
-                  "--disable-gpu --disable-gpu-compositing --disable-background-networking "
-                  "--no-unsandboxed-zygote --enable-low-end-device-mode");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    SetLightEngineDefaults();
 
     QtSession session;
     // The program reads no command line, Qt's own options (-platform, -stylesheet...) included.

@@ -35,6 +35,7 @@
 #include "platform/qt/qt_desktop.h"
 #include "platform/qt/qt_param_host.h"
 #include "platform/qt/qt_param_window.h"
+#include "platform/qt/qt_session.h"
 #include "platform/qt/twips.h"
 #include "support/event_loop.h"
 #include "support/local_http_server.h"
@@ -448,6 +449,26 @@ TEST_P(ParamHostTest, ClosingForgetsTheWindowAndOpeningAgainStartsAnew) {
 
 INSTANTIATE_TEST_SUITE_P(Languages, ParamHostTest, ::testing::Values("en", "fr"));
 
+// The configuration window in English, shown, for its page test.
+struct PreviewHost {
+    PreviewHost() { host.Show(); }
+    // Types the address and presses the page test button, as a user does.
+    void Test(const std::string& url) {
+        host.Window().view().SetCaption(Ctl::txtWebPage, url);
+        qobject_cast<QAbstractButton*>(host.window()->widget(Ctl::cmdTestWebPage))->click();
+    }
+
+    SharedSettings settings = [] {
+        SharedSettings english;
+        english.LanguageCode = "en";
+        return english;
+    }();
+    RecordingMessageBox messageBox;
+    RecordingShell shell;
+    std::unique_ptr<IFileSystem> fileSystem = MakeFileSystem();
+    QtParamHost host{settings, messageBox, shell, *fileSystem};
+};
+
 TEST(ParamPreview, ALinkClickedInThePreviewIsNotFollowed) {
     LocalHttpServer server([](const testsupport::HttpRequest& request) {
         if (request.path == "/")
@@ -468,17 +489,10 @@ TEST(ParamPreview, ALinkClickedInThePreviewIsNotFollowed) {
         view->page()->runJavaScript(QStringLiteral("document.getElementById('go').click();"));
     };
 
-    SharedSettings settings;
-    settings.LanguageCode = "en";
-    RecordingMessageBox messageBox;
-    RecordingShell shell;
-    auto fileSystem = MakeFileSystem();
-    QtParamHost host(settings, messageBox, shell, *fileSystem);
-    host.Window().view().SetCaption(Ctl::txtWebPage, server.urlString("/"));
-    host.Show();
-    ASSERT_TRUE(Exposed(host.window()));
-    qobject_cast<QAbstractButton*>(host.window()->widget(Ctl::cmdTestWebPage))->click();
-    QtBrowser* browser = host.browser();
+    PreviewHost preview;
+    ASSERT_TRUE(Exposed(preview.host.window()));
+    preview.Test(server.urlString("/"));
+    QtBrowser* browser = preview.host.browser();
     ASSERT_NE(browser, nullptr);
     ASSERT_TRUE(SpinUntil([&] { return browser->documentAttached(); }, 30000));
 
@@ -530,17 +544,11 @@ TEST(ParamPreview, ThePageCannotTakeThePreviewElsewhere) {
         return count;
     };
 
-    SharedSettings settings;
-    settings.LanguageCode = "en";
-    RecordingMessageBox messageBox;
-    RecordingShell shell;
-    auto fileSystem = MakeFileSystem();
-    QtParamHost host(settings, messageBox, shell, *fileSystem);
-    host.Show();
+    PreviewHost preview;
+    QtParamHost& host = preview.host;
     ASSERT_TRUE(Exposed(host.window()));
     for (const auto& [path, body] : pages) {
-        host.Window().view().SetCaption(Ctl::txtWebPage, server.urlString(QString(path)));
-        qobject_cast<QAbstractButton*>(host.window()->widget(Ctl::cmdTestWebPage))->click();
+        preview.Test(server.urlString(QString(path)));
         QtBrowser* browser = host.browser();
         ASSERT_TRUE(SpinUntil([&] { return requestsFor(path) > 0; }, 20000)) << path.data();
         Settle(1500);
@@ -548,8 +556,7 @@ TEST(ParamPreview, ThePageCannotTakeThePreviewElsewhere) {
         EXPECT_EQ(browser->view()->url().path().toUtf8(), path);
     }
     // The server's redirect of the tested address is part of loading it.
-    host.Window().view().SetCaption(Ctl::txtWebPage, server.urlString("/moved"));
-    qobject_cast<QAbstractButton*>(host.window()->widget(Ctl::cmdTestWebPage))->click();
+    preview.Test(server.urlString("/moved"));
     EXPECT_TRUE(SpinUntil([&] { return requestsFor("/landing") > 0; }, 20000));
     EXPECT_TRUE(
         SpinUntil([&] { return host.browser()->view()->url().path() == "/landing"; }, 10000));
@@ -563,13 +570,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The program's own engine settings: no GPU, software scene graph.
-    if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
-        qputenv("QT_XCB_GL_INTEGRATION", "none");
-    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")) qputenv("QT_QUICK_BACKEND", "software");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --disable-gpu-compositing");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    SetLightEngineDefaults();  // the program's own engine settings
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

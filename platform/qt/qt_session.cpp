@@ -22,6 +22,21 @@ void DropChosenGraphicsNotes(QtMsgType type, const QMessageLogContext& context,
 }
 }  // namespace
 
+void SetLightEngineDefaults() {
+    auto setDefault = [](const char* name, const char* value) {
+        if (!qEnvironmentVariableIsSet(name)) qputenv(name, value);
+    };
+    // A static page needs no GPU: without a GL context the engine and its helpers take a
+    // fraction of the memory. Renderers still start from the sandboxed zygote; the second,
+    // unsandboxed one would only serve helpers this program never uses.
+    setDefault("QT_XCB_GL_INTEGRATION", "none");
+    setDefault("QT_QUICK_BACKEND", "software");
+    setDefault("QTWEBENGINE_CHROMIUM_FLAGS",
+               "--disable-gpu --disable-gpu-compositing --disable-background-networking "
+               "--no-unsandboxed-zygote --enable-low-end-device-mode");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
 QtSession::QtSession() {
     previousHandler = qInstallMessageHandler(DropChosenGraphicsNotes);
     // The engine's start-up report; QT_LOGGING_RULES still turns it back on.

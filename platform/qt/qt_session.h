@@ -15,3 +15,7 @@ class QtSession {
   private:
     bool choseX11_ = false;
 };
+
+// Before QApplication: the engine without a GPU and with its lighter settings, unless the
+// user's environment says otherwise.
+void SetLightEngineDefaults();

@@ -295,6 +295,28 @@ def click(x, y, button=1):
     _run("xdotool", "mousemove", str(x), str(y), "click", str(button))
 
 
+def framed_window(instance, remembered, accept):
+    """(window id, its info while mapped, else None) of the instance's framed window that
+    accept(info) takes; the remembered one while it exists (each show may make a new one)."""
+    if remembered is not None and window_info(remembered) is None:
+        remembered = None
+    if remembered is None:
+        for wid, info in visible_windows(instance).items():
+            if not info["override"] and accept(info):
+                remembered = wid
+    info = remembered and window_info(remembered)
+    return remembered, (info if info and info["viewable"] else None)
+
+
+def answer_yes(process, timeout=20):
+    """Yes to the question in front; the program's exit code, or None if it did not end."""
+    keys("y")
+    try:
+        return process.wait(timeout)
+    except subprocess.TimeoutExpired:
+        return None
+
+
 def open_quit_question(right_click, why, exclude=()):
     """right_click() on the tray icon, then Quit in the menu: returns the question's window id
     (a window in exclude is never taken for it), activated for the answer."""

@@ -67,11 +67,7 @@ class HostileTest(unittest.TestCase):
 
         # The page looping on alert() leaves the menu and Quit working.
         harness.open_quit_question(lambda: self.tray_click(button=3), self.why)
-        harness.keys("y")
-        try:
-            code = self.program.process.wait(20)
-        except Exception:  # noqa: BLE001 - reported with the program's output
-            code = None
+        code = harness.answer_yes(self.program.process)
         self.assertEqual(0, code, self.why("quit answered Yes"))
 
 

@@ -62,14 +62,9 @@ class NotifierTest(unittest.TestCase):
                 if r[2].get("User-Agent", "").startswith("Tavorin/")]
 
     def shown(self):
-        if self.window is not None and harness.window_info(self.window) is None:
-            self.window = None  # gone with the viewer that showed it; a new one shows it next
-        if self.window is None:
-            for wid, info in harness.visible_windows("Tavorin").items():
-                if not info["override"] and info["width"] > 300:
-                    self.window = wid
-        info = self.window and harness.window_info(self.window)
-        return info if info and info["viewable"] else None
+        self.window, info = harness.framed_window("Tavorin", self.window,
+                                                  lambda info: info["width"] > 300)
+        return info
 
     def wait_shown(self, timeout=30):
         info = harness.wait_for(self.shown, timeout, step=0.1)
@@ -168,11 +163,7 @@ class NotifierTest(unittest.TestCase):
         helpers = harness.wait_for(self.program.descendants, 20)
         self.assertTrue(helpers, self.why("the shown page should run in browser helpers"))
         self.open_quit_question()
-        harness.keys("y")
-        try:
-            code = self.program.process.wait(20)
-        except Exception:  # noqa: BLE001 - reported with the program's output
-            code = None
+        code = harness.answer_yes(self.program.process)
         self.assertEqual(0, code, self.why("quit answered Yes"))
         self.assertFalse(harness.tray_holds("Tavorin"), "tray icon left behind")
         harness.wait_for(lambda: not harness.alive(helpers), 10)

@@ -75,12 +75,10 @@ class WineTest(unittest.TestCase):
                 f"--- requests ---\n{requests}\n--- output ---\n{self.program.output()}")
 
     def shown(self):
-        if self.window is None:
-            for wid, info in harness.visible_windows(CLASS).items():
-                if not info["override"] and info["width"] == WINDOW_TWIPS[0] // TWIPS_PER_PIXEL:
-                    self.window = wid
-        info = self.window and harness.window_info(self.window)
-        return info if info and info["viewable"] else None
+        width = WINDOW_TWIPS[0] // TWIPS_PER_PIXEL
+        self.window, info = harness.framed_window(CLASS, self.window,
+                                                  lambda info: info["width"] == width)
+        return info
 
     def wait_shown(self, timeout=30):
         info = harness.wait_for(self.shown, timeout, step=0.1)
@@ -192,11 +190,7 @@ class WineTest(unittest.TestCase):
         self.assertTrue(harness.tray_holds(TRAY), self.why("icon gone after No"))
 
         self.quit_question()
-        harness.keys("y")
-        try:
-            code = self.program.process.wait(20)
-        except subprocess.TimeoutExpired:
-            code = None
+        code = harness.answer_yes(self.program.process)
         self.assertEqual(0, code, self.why("quit answered Yes"))
         self.assertTrue(harness.wait_for(lambda: not harness.tray_holds(TRAY), 5),
                         self.why("tray icon left behind"))
