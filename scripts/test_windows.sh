@@ -38,6 +38,8 @@ unset DISPLAY WAYLAND_DISPLAY
 echo "== windows: tests under Wine"
 # The prefix is made once up front so that parallel tests do not race to create it.
 "$wine" wineboot --init >/dev/null 2>&1 || true
+# Its server keeps the desktop it made without a display; tests with windows need a new one.
+"$wineserver" -w 2>/dev/null || true
 ctest --test-dir "$build" --output-on-failure -j2 --timeout 600
 unit=$SECONDS
 
