@@ -1,5 +1,10 @@
 #include "platform/paths.h"
 
+#include <cstdint>
+#include <cstdio>
+
+#include "platform/single_instance.h"
+
 std::string JoinPath(std::string_view folder, std::string_view name) {
     std::string path(folder);
     if (path.empty() || (path.back() != kPathSeparator && path.back() != '/'))
@@ -17,4 +22,19 @@ std::string StripExecutableSuffix(std::string_view fileName) {
         if (c != kExecutableSuffix[i]) return std::string(fileName);
     }
     return std::string(fileName.substr(0, fileName.size() - n));
+}
+
+std::string InstanceKey(std::string_view programPath) {
+    // FNV-1a, 64 bits: stable across builds and platforms, enough to tell copies apart.
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (char c : programPath) {
+#ifdef _WIN32
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        if (c == '/') c = '\\';
+#endif
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return std::string("Tavorin-") + hex;
 }
