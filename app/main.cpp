@@ -3,6 +3,7 @@
 
 #include "notifier/frmMenu.h"
 #include "platform/file_system.h"
+#include "platform/paths.h"
 #include "platform/qt/qt_browser.h"
 #include "platform/qt/qt_desktop.h"
 #include "platform/qt/qt_notifier_window.h"
@@ -13,6 +14,7 @@
 #include "platform/qt/qt_viewer.h"
 #include "platform/qt/qt_viewer_window.h"
 #include "platform/qt/termination_signals.h"
+#include "platform/single_instance.h"
 #include "platform/user_key_store.h"
 
 int main() {
@@ -34,6 +36,11 @@ int main() {
 
     auto userKeys = MakeUserKeyStore();
     auto fileSystem = MakeFileSystem();
+    // One running program per copy: a later start of this same file shows the running one's
+    // window and ends here, before any icon or request.
+    auto instance =
+        MakeSingleInstance(JoinPath(fileSystem->ProgramFolder(), fileSystem->ExeName()));
+    if (!instance->Claim()) return 0;
     SharedSettings settings;
 
 #if TAVORIN_VIEWER
@@ -68,6 +75,7 @@ int main() {
                             *fileSystem, desktop, *userKeys});
     QtParamHost paramHost(settings, messageBox, shell, *fileSystem);
     form.paramHost = &paramHost;
+    instance->ShowRequested = [&form] { form.mnuShow_Click(); };
     tray.AvailabilityChanged = [&](bool available) {
         window.setTrayless(!available);
         if (!available) form.mnuShow_Click();

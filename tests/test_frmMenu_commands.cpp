@@ -1,5 +1,6 @@
 #include "fakes/param_fakes.h"
 #include "frmMenu_fixture.h"
+#include "platform/single_instance.h"
 
 using namespace menutest;
 
@@ -373,6 +374,32 @@ TEST_F(FrmMenuTest, UnknownLanguageLeavesTheQuestionsStartingWithABlank) {
     ASSERT_EQ(messageBox.shown.size(), 2u);
     EXPECT_EQ(messageBox.shown[0].first, " Tavorin ?");
     EXPECT_EQ(messageBox.shown[1].first, " Tavorin ?");
+}
+
+// ---------------------------------------------------------------- one instance per copy
+
+TEST(InstanceKey, IsFnv1aOfThePathAndTellsCopiesApart) {
+    // FNV-1a's published vectors: the key must not change between builds or platforms.
+    EXPECT_EQ(InstanceKey(""), "Tavorin-cbf29ce484222325");
+    EXPECT_EQ(InstanceKey("foobar"), "Tavorin-85944171f73967e8");
+    struct Case {
+        const char* a;
+        const char* b;
+        bool same;
+    };
+    const Case cases[] = {
+        {"/opt/tavorin/Tavorin", "/opt/tavorin/Tavorin", true},
+        {"/opt/tavorin/Tavorin", "/opt/mycopy/Tavorin", false},
+        {"/opt/tavorin/Tavorin", "/opt/tavorin/MyCopy", false},
+        {"/opt/tavorin/Tavorin", "/opt/tavorin/Tavorin ", false},
+#ifdef _WIN32
+        {"C:\\Tavorin\\MyCopy\\MyCopy.exe", "c:/tavorin/mycopy/MYCOPY.EXE", true},
+#else
+        {"/home/u/Tavorin/MyCopy/MyCopy", "/home/u/tavorin/mycopy/mycopy", false},
+#endif
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(InstanceKey(c.a) == InstanceKey(c.b), c.same) << c.a << " | " << c.b;
 }
 
 }  // namespace
