@@ -11,8 +11,8 @@ run=(xvfb xauth openbox trayer x11-utils xdotool fonts-dejavu-core python3 qt6-t
 # autolaunch that must not outlive the program.
 test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format imagemagick
   dbus-daemon dbus-x11 xfce4-panel lintian appstream desktop-file-utils)
-# The Debian package (scripts/package.sh).
-package=(dpkg-dev lintian)
+# The Debian package (scripts/package.sh); imagemagick: the icons of a copy's package.
+package=(dpkg-dev lintian imagemagick)
 # The Windows cross build and its tests under Wine (scripts/test_windows.sh).
 windows=(cmake ninja-build g++-mingw-w64-x86-64 wine64 wine googletest python3
          xvfb xauth openbox trayer x11-utils xdotool)
