@@ -99,6 +99,50 @@ class PackageTest(unittest.TestCase):
                     root, "usr/share/metainfo/com.example.tavorin.metainfo.xml"))
                 self.assertEqual(0, check.returncode, check.stdout)
 
+    def test_copy_package_beside_tavorin(self):
+        server = harness.Server({"/copy": (500, "down")})
+        self.addCleanup(server.close)
+        top = harness.tempfile.mkdtemp(prefix="tavorin-copy-")
+        self.addCleanup(shutil.rmtree, top, True)
+        folder, icon = os.path.join(top, "My Copy"), os.path.join(harness.DATA, "Info.ico")
+        os.makedirs(folder)
+        shutil.copy2(os.path.join(BUILD, "Tavorin"), os.path.join(folder, "My Copy"))
+        run("convert", icon, "(", icon, "-scale", "256x256", ")",  # a BMP image and a PNG one
+            os.path.join(folder, "Info.ico"))
+        with open(os.path.join(folder, "Param.ini"), "w") as f:
+            f.write(f"[Param]\nPage={server.url('/copy')}\n")
+        built = run(os.path.join(SOURCE, "scripts", "package.sh"), folder,
+                    env=dict(os.environ, BUILD_DIR=BUILD))
+        self.assertRegex(built.stdout, r"/my-copy_\d+\.\d+\.\d+_amd64\.deb\n$", built.stderr)  # lintian ok
+        deb, root = built.stdout.split()[-1], os.path.join(top, "root")
+        run("dpkg-deb", "-x", deb, root)
+        menu = read(root, "usr/share/applications/my-copy.desktop")
+        self.assertIn('Exec="/opt/my-copy/My Copy"\nIcon=my-copy\n', menu)
+        self.assertIn('Exec="/opt/my-copy/My Copy"\n', read(root, "etc/xdg/autostart/my-copy.desktop"))
+        self.assertIn("\npackage=my-copy\n", read(root, "opt/my-copy/uninstall"))
+        for frame, size in ((0, 32), (1, 256)):  # each the ICO's own image of that size
+            png = os.path.join(root, f"usr/share/icons/hicolor/{size}x{size}/apps/my-copy.png")
+            pixels = [subprocess.check_output(["convert", image, "rgba:-"])
+                      for image in (png, f"{folder}/Info.ico[{frame}]")]
+            self.assertEqual((size * size * 4, pixels[1]), (len(pixels[0]), pixels[0]))
+        if os.geteuid() or not os.environ.get("DISPLAY") or not run("dpkg", "-s", "tavorin").returncode:
+            self.skipTest("installing needs root, the test desktop and no tavorin package")
+        self.assertEqual([0, 0], [run("dpkg", "-i", package).returncode for package in (self.deb, deb)])
+        self.addCleanup(lambda: run("dpkg", "--purge", "my-copy", "tavorin"))
+        files = run("dpkg", "-L", "my-copy").stdout.splitlines()
+        env = dict(os.environ, HOME=top, XDG_RUNTIME_DIR=top)
+        command = shlex.split(re.search(r"(?m)^Exec=(.*)$", menu).group(1))
+        process = subprocess.Popen(command, env=env)
+        self.addCleanup(lambda: process.poll() is None and (process.kill(), process.wait()))
+        self.assertTrue(harness.wait_for(lambda: server.requests_for("/copy"), 30))  # its Param.ini
+        del env["DISPLAY"]  # the uninstaller says it on the terminal
+        removed = run("/opt/my-copy/uninstall", env=env)
+        self.assertIn("My Copy has been removed", removed.stderr)
+        self.assertEqual(("", 0, 1), (run("dpkg", "--verify", "tavorin").stdout, run(
+            "dpkg", "-s", "tavorin").returncode, run("dpkg", "-s", "my-copy").returncode))
+        self.assertEqual([], [f for f in files if os.path.lexists(f)
+                              and (not os.path.isdir(f) or "my-copy" in f)])
+
     def test_lintian_reports_no_error(self):
         if not shutil.which("lintian"):
             self.skipTest("lintian is not installed")
