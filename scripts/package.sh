@@ -18,24 +18,24 @@ fail() {
 # The hicolor icons of the copy: each standard size the ICO holds exactly, the smaller ones
 # scaled down from its largest image (BMP or PNG images alike).
 copy_icons() {
-  local ico=$1 root=$2 pkg=$3 frames largest size frame
+  local ico=$1 root=$2 pkg=$3 frames largest size frame index width _
   frames=$(identify -format '%p %w %h %z\n' "$ico" 2>/dev/null) ||
     fail "$ico is not an icon file that can be read"
   largest=$(awk '$2 == $3 { print $2 * 100 + $4, $1, $2 }' <<<"$frames" | sort -n | tail -1)
   [ -n "$largest" ] || fail "$ico holds no square image"
-  set -- $largest
+  read -r _ index width <<<"$largest"
   for size in 16 22 24 32 48 64 128 256; do
     frame=$(awk -v s="$size" '$2 == s && $3 == s { print $4, $1 }' <<<"$frames" | sort -n |
       tail -1 | cut -d' ' -f2)
-    mkdir -p "$root/usr/share/icons/hicolor/${size}x$size/apps"
     if [ -n "$frame" ]; then
-      convert "$ico[$frame]" -strip "PNG32:$root/usr/share/icons/hicolor/${size}x$size/apps/$pkg.png"
-    elif [ "$size" -lt "$3" ]; then
-      convert "$ico[$2]" -resize "${size}x$size" -strip \
-        "PNG32:$root/usr/share/icons/hicolor/${size}x$size/apps/$pkg.png"
+      set -- "${ico}[$frame]"
+    elif [ "$size" -lt "$width" ]; then
+      set -- "${ico}[$index]" -resize "${size}x$size"
     else
-      rmdir -p --ignore-fail-on-non-empty "$root/usr/share/icons/hicolor/${size}x$size/apps"
+      continue
     fi
+    mkdir -p "$root/usr/share/icons/hicolor/${size}x$size/apps"
+    convert "$@" -strip "PNG32:$root/usr/share/icons/hicolor/${size}x$size/apps/$pkg.png"
   done
 }
 
@@ -44,7 +44,7 @@ package_copy() {
   folder=$(realpath -e "$1") || fail "no folder $1"
   name=$(basename "$folder")
   exe=$folder/$name
-  [ -f "$exe" ] && [ -x "$exe" ] || fail "$folder holds no program named $name"
+  [[ -f $exe && -x $exe ]] || fail "$folder holds no program named $name"
   readelf -h "$exe" 2>/dev/null | grep -q 'Machine:.*X86-64' ||
     fail "$exe is not a Linux program for amd64 (a Windows copy gets the Windows setup)"
   [ -f "$folder/Param.ini" ] || fail "$folder holds no Param.ini"
