@@ -377,8 +377,7 @@ TEST_F(FrmMenuTest, UnknownLanguageLeavesTheQuestionsStartingWithABlank) {
 }
 
 TEST(InstanceKey, IsFnv1aOfThePathAndTellsCopiesApart) {
-    // FNV-1a's published vectors: the key must not change between builds or platforms.
-    EXPECT_EQ(InstanceKey(""), "Tavorin-cbf29ce484222325");
+    EXPECT_EQ(InstanceKey(""), "Tavorin-cbf29ce484222325");  // FNV-1a's vectors: a stable key
     EXPECT_EQ(InstanceKey("foobar"), "Tavorin-85944171f73967e8");
     const std::string key = InstanceKey("/opt/t/Tavorin");
     for (const char* other : {"/opt/u/Tavorin", "/opt/t/MyCopy", "/opt/t/Tavorin "})

@@ -18,12 +18,14 @@ def polls(path):  # the program's own requests, not the browser's
     return [r for r in server.requests_for(path) if r[2].get("User-Agent", "").startswith("Tavorin/")]
 
 
-first = harness.Program(EXE, param_ini=f"[Param]\nPage={server.url('/a')}\nDelaiInfo=60\n").start()
+first = harness.Program(EXE, param_ini=f"[Param]\nPage={server.url('/a')}\nDelaiInfo=60\n")
+os.environ["XDG_RUNTIME_DIR"] = first.dir  # every start here: the copies' private runtime folder
+first.start()
 other = harness.Program(EXE, param_ini=f"[Param]\nPage={server.url('/b')}\n")
 starts = [copy.copy(first) for _ in range(3)]
 try:
     assert harness.wait_for(lambda: polls("/a"), 30), first.output()
-    [path] = glob.glob(os.path.join(os.environ.get("XDG_RUNTIME_DIR", first.dir), "Tavorin-*.socket"))
+    [path] = glob.glob(os.path.join(first.dir, "Tavorin-*.socket"))
     # Anything but the one request is dropped, and so is a client that sends nothing.
     for data in (b"Tavorin shoW\n", b"Tavorin show\nmore", b""):
         with socket.socket(socket.AF_UNIX) as client:
@@ -36,7 +38,7 @@ try:
     mine = set(harness.alive(harness.process_tree(os.getpid())))  # the first and its viewer
     mine -= set(harness.process_tree(first.process.pid))
     assert mine == {first.process.pid} and len(polls("/a")) == 1, "two programs run"
-    other.start(env_changes={"XDG_RUNTIME_DIR": os.path.dirname(path)})
+    other.start()
     assert harness.wait_for(lambda: polls("/b"), 30) and other.process.poll() is None, "none beside"
     first.stop(signal.SIGKILL)  # leaves its socket file and its lock file
     [program.start() for program in starts[1:]]

@@ -102,8 +102,7 @@ class PackageTest(unittest.TestCase):
     def test_copy_package_beside_tavorin(self):
         server = harness.Server({"/copy": (500, "down")})
         self.addCleanup(server.close)
-        top = harness.tempfile.mkdtemp(prefix="tavorin-copy-")
-        self.addCleanup(shutil.rmtree, top, True)
+        top = self.enterContext(harness.tempfile.TemporaryDirectory(ignore_cleanup_errors=True))
         folder, icon = os.path.join(top, "My Copy"), os.path.join(harness.DATA, "Info.ico")
         os.makedirs(folder)
         shutil.copy2(os.path.join(BUILD, "Tavorin"), os.path.join(folder, "My Copy"))
