@@ -205,7 +205,7 @@ class WineTest(unittest.TestCase):
         self.click_tray(until=lambda: not self.shown())
         notepad = subprocess.Popen([WINE, "notepad"], stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
-        self.addCleanup(notepad.kill)
+        self.addCleanup(lambda: (notepad.kill(), notepad.wait()))
         found = harness.wait_for(lambda: list(harness.visible_windows("notepad.exe")), 30)
         self.assertTrue(found and harness.activate(found[0]), "Notepad did not take the keyboard")
         # The page changes while the user types, and typing goes on for a while after.
