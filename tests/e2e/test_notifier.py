@@ -1,6 +1,5 @@
 """The notifier as its user meets it: the pop-up on a changed page, tray clicks, quitting."""
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -187,24 +186,18 @@ class NotifierTest(unittest.TestCase):
 
 
     def test_pop_up_leaves_the_keyboard_with_the_program_in_use(self):
-        typed_file = os.path.join(tempfile.mkdtemp(), "typed")
-        self.addCleanup(shutil.rmtree, os.path.dirname(typed_file))
+        folder = tempfile.TemporaryDirectory()
+        self.addCleanup(folder.cleanup)
+        typed_file = os.path.join(folder.name, "typed")
         xterm = subprocess.Popen(["xterm", "-name", "typist", "-e", "sh", "-c",
                                   f"cat > '{typed_file}'"])
         self.addCleanup(lambda: (xterm.kill(), xterm.wait()))
         found = harness.wait_for(lambda: list(harness.visible_windows("typist")), 20)
         self.assertTrue(found and harness.activate(found[0]), "xterm did not take the keyboard")
         self.launch()
-        # Typing goes on while the window pops up and for a while after.
-        typed, until = "", time.monotonic() + 60
-        while time.monotonic() < until:
-            harness._run("xdotool", "type", "--delay", "30", "tavorin ")
-            typed += "tavorin "
-            if until - time.monotonic() > 3 and self.shown():
-                until = time.monotonic() + 3
-        self.assertTrue(self.shown(), self.why("notification window not shown"))
-        self.assertEqual(str(found[0]), harness._run("xdotool", "getactivewindow").strip(),
-                         self.why("the pop-up took the keyboard"))
+        typed = harness.type_through(self.shown)
+        self.assertTrue(typed, self.why("notification window not shown"))
+        self.assertEqual(str(found[0]), harness.active_window(), self.why("it took the keyboard"))
         harness.keys("Return")
         self.assertTrue(harness.wait_for(lambda: os.path.getsize(typed_file) > len(typed), 5))
         with open(typed_file) as f:
@@ -212,9 +205,8 @@ class NotifierTest(unittest.TestCase):
         # A click into it is the user's choice: then it has the keyboard.
         info = self.shown()
         harness.click(info["x"] + info["width"] // 2, info["y"] + info["height"] // 2)
-        self.assertTrue(harness.wait_for(lambda: harness._run(
-            "xdotool", "getactivewindow").strip() == str(self.window), 5),
-            self.why("a click did not activate the window"))
+        self.assertTrue(harness.wait_for(lambda: harness.active_window() == str(self.window), 5),
+                        self.why("a click did not activate the window"))
 
 if __name__ == "__main__":
     EXECUTABLE = harness.executable_from_argv()

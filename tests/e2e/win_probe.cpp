@@ -1,6 +1,5 @@
 // Tells the end-to-end tests under Wine what X11 cannot show of a Win32 window: the number
-// of tabs of the tab control in the top-level window of the given title, or the text of its
-// edit control.
+// of tabs of the tab control in the top-level window of the given title, or its edit's text.
 // Usage: win_probe.exe TITLE [edit]   (prints "tabs=N" or the text; "none" without the window)
 #include <windows.h>
 // After windows.h, which it needs.
@@ -17,18 +16,6 @@ BOOL CALLBACK CountTabs(HWND child, LPARAM result) {
     *reinterpret_cast<LRESULT*>(result) = SendMessageW(child, TCM_GETITEMCOUNT, 0, 0);
     return FALSE;
 }
-
-BOOL CALLBACK PrintEdit(HWND child, LPARAM found) {
-    wchar_t name[64] = {};
-    GetClassNameW(child, name, 64);
-    if (_wcsicmp(name, L"Edit") != 0) return TRUE;
-    // Another process's control answers WM_GETTEXT only (GetWindowText does not ask it).
-    wchar_t text[4096] = {};
-    SendMessageW(child, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text));
-    std::printf("%ls\n", text);
-    *reinterpret_cast<bool*>(found) = true;
-    return FALSE;
-}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -36,10 +23,11 @@ int main(int argc, char** argv) {
     const std::string title = argv[1];
     HWND window = FindWindowW(nullptr, std::wstring(title.begin(), title.end()).c_str());
     if (!window) return std::puts("none"), 1;
-    if (argc > 2) {
-        bool found = false;
-        EnumChildWindows(window, PrintEdit, reinterpret_cast<LPARAM>(&found));
-        return found ? 0 : 1;
+    if (argc > 2) {  // another process's control: only WM_GETTEXT asks it
+        wchar_t text[4096] = {};
+        SendMessageW(FindWindowExW(window, nullptr, L"Edit", nullptr), WM_GETTEXT, 4096,
+                     reinterpret_cast<LPARAM>(text));
+        return std::printf("%ls\n", text) < 0;
     }
     LRESULT tabs = -1;
     EnumChildWindows(window, CountTabs, reinterpret_cast<LPARAM>(&tabs));
