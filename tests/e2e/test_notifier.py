@@ -190,7 +190,7 @@ class NotifierTest(unittest.TestCase):
         self.addCleanup(folder.cleanup)
         typed_file = os.path.join(folder.name, "typed")
         xterm = subprocess.Popen(["xterm", "-name", "typist", "-e", "sh", "-c",
-                                  f"cat > '{typed_file}'"])
+                                  f"cat > '{typed_file}'"], stderr=subprocess.DEVNULL)
         self.addCleanup(lambda: (xterm.kill(), xterm.wait()))
         found = harness.wait_for(lambda: list(harness.visible_windows("typist")), 20)
         self.assertTrue(found and harness.activate(found[0]), "xterm did not take the keyboard")
