@@ -246,6 +246,7 @@ TEST(WinParamLayoutTest, LabelTextsFitAndStayClearOfTheControlsTheyTouch) {
             FakeBrowser browser{log};
             FakeFileDialog dialog{log};
             WinParamWindow window(dpi);
+            ASSERT_TRUE(window.hwnd());
             frmParam form(settings, ParamPorts{window, browser, dialog, box, shell, files});
             form.Form_Load();
             window.SetCaption(Ctl::txtName, "VillageNewsDesk");  // the longest name, on tab 1
