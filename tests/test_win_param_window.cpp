@@ -233,21 +233,16 @@ TEST_F(WinParamWindowTest, ThePreviewBrowserLivesInItsPaneAndGoesWithTheWindow) 
 
 // In both languages and at two scalings: every label shows its whole text, and no text
 // reaches into another control of its page (a picture counts by the icon it draws).
-TEST(WinParamLayoutTest, LabelTextsFitAndStayClearOfTheControlsTheyTouch) {
+TEST_F(WinParamWindowTest, LabelTextsFitAndStayClearOfTheControlsTheyTouch) {
     for (const char* language : {"en", "fr"})
         for (UINT dpi : {96U, 144U}) {
             SCOPED_TRACE(std::string(language) + " at " + std::to_string(dpi) + " dpi");
-            SharedSettings settings;
             settings.LanguageCode = language;
-            CallLog log;
-            FakeMessageBox box{log};
-            FakeShell shell{log};
-            FakeFileSystem files{log};
             FakeBrowser browser{log};
             FakeFileDialog dialog{log};
             WinParamWindow window(dpi);
             ASSERT_TRUE(window.hwnd());
-            frmParam form(settings, ParamPorts{window, browser, dialog, box, shell, files});
+            frmParam form(settings, ParamPorts{window, browser, dialog, messageBox, shell, files});
             form.Form_Load();
             window.SetCaption(Ctl::txtName, "VillageNewsDesk");  // the longest name, on tab 1
             window.SetTab(1);
