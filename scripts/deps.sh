@@ -8,8 +8,9 @@ build=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev libgl-dev
 run=(xvfb xauth openbox trayer x11-utils xdotool fonts-dejavu-core python3 qt6-translations-l10n
   imagemagick)
 # xfce4-panel: a StatusNotifierItem host on a private D-Bus session; dbus-x11: the X11
-# autolaunch that must not outlive the program.
-test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format imagemagick
+# autolaunch that must not outlive the program; xterm: a program the user types into while
+# the window pops up.
+test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format imagemagick xterm
   dbus-daemon dbus-x11 xfce4-panel lintian appstream desktop-file-utils)
 # The Debian package (scripts/package.sh); imagemagick: the icons of a copy's package.
 package=(dpkg-dev lintian imagemagick)

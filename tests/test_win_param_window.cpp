@@ -5,6 +5,7 @@
 
 #include "builder/frmParam.h"
 #include "fakes/fakes.h"
+#include "fakes/param_fakes.h"
 #include "platform/win/win_browser.h"
 #include "platform/win/win_param_host.h"
 #include "platform/win/win_param_window.h"
@@ -228,4 +229,50 @@ TEST_F(WinParamWindowTest, ThePreviewBrowserLivesInItsPaneAndGoesWithTheWindow) 
     EXPECT_TRUE(browser->ControlCreated());
     host.window()->Close();
     EXPECT_FALSE(browser->ControlCreated()) << "released while its window went";
+}
+
+// In both languages and at two scalings: every label shows its whole text, and no text
+// reaches into another control of its page (a picture counts by the icon it draws).
+TEST_F(WinParamWindowTest, LabelTextsFitAndStayClearOfTheControlsTheyTouch) {
+    for (const char* language : {"en", "fr"})
+        for (UINT dpi : {96U, 144U}) {
+            SCOPED_TRACE(std::string(language) + " at " + std::to_string(dpi) + " dpi");
+            settings.LanguageCode = language;
+            FakeBrowser browser{log};
+            FakeFileDialog dialog{log};
+            WinParamWindow window(dpi);
+            ASSERT_TRUE(window.hwnd());
+            frmParam form(settings, ParamPorts{window, browser, dialog, messageBox, shell, files});
+            form.Form_Load();
+            window.SetCaption(Ctl::txtName, "VillageNewsDesk");  // the longest name, on tab 1
+            window.SetTab(1);
+            window.SetCaption(Ctl::lblFolder, "C:\\Tavorin\\VillageNewsDesk");
+            for (const CtlDesign& label : ParamLayout()) {
+                if (label.kind != CtlKind::Label) continue;
+                HWND control = window.Control(label.id);
+                RECT text{}, client{};
+                GetClientRect(control, &client);
+                HDC dc = GetDC(control);
+                SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+                const bool path = GetWindowLongPtrW(control, GWL_STYLE) & SS_PATHELLIPSIS;
+                text.right = client.right;
+                DrawTextW(dc, TextOf(control).c_str(), -1, &text,
+                          DT_CALCRECT | DT_NOPREFIX | (path ? DT_SINGLELINE : DT_WORDBREAK));
+                ReleaseDC(control, dc);
+                EXPECT_TRUE(text.right <= client.right && text.bottom <= client.bottom)
+                    << label.name;
+                MapWindowPoints(control, window.hwnd(), reinterpret_cast<POINT*>(&text), 2);
+                for (const CtlDesign& other : ParamLayout()) {
+                    RECT area{}, common{};
+                    GetWindowRect(window.Control(other.id), &area);
+                    MapWindowPoints(nullptr, window.hwnd(), reinterpret_cast<POINT*>(&area), 2);
+                    if (other.kind == CtlKind::Picture)
+                        area.left = area.right - MulDiv(32, static_cast<int>(dpi), 96);
+                    EXPECT_TRUE(other.id == label.id || other.tab != label.tab ||
+                                other.kind == CtlKind::TabControl || other.kind == CtlKind::Line ||
+                                !IntersectRect(&common, &text, &area))
+                        << label.name << " over " << other.name;
+                }
+            }
+        }
 }

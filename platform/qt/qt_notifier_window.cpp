@@ -19,6 +19,8 @@ QtNotifierWindow::QtNotifierWindow()
       browserHost_(new QWidget(client_)),
       cmdMini_(new QToolButton(client_)) {
     setObjectName("frmMenu");
+    // It comes up while the user works elsewhere: the keyboard stays there until a click.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QString());
     setWindowIcon(QIcon(":/tavorin/window.png"));
     cmdMini_->setObjectName("cmdMini");
@@ -76,10 +78,7 @@ void QtNotifierWindow::SetVisible(bool visible) {
     }
     if (visible == isVisible()) return;
     setVisible(visible);
-    if (visible) {
-        raise();
-        activateWindow();
-    }
+    if (visible) raise();
 }
 
 int QtNotifierWindow::WindowState() {

@@ -88,7 +88,8 @@ void WinNotifierWindow::SetVisible(bool visible) {
         return;
     }
     if (Visible() && !IsIconic(hwnd())) return;
-    ShowWindow(hwnd(), IsIconic(hwnd()) && !minimized_ ? SW_RESTORE : SW_SHOW);
+    // It comes up while the user works elsewhere: the keyboard stays where it is.
+    ShowWindow(hwnd(), IsIconic(hwnd()) && !minimized_ ? SW_SHOWNOACTIVATE : SW_SHOWNA);
     // Showing counts as activation even where the system keeps the focus elsewhere.
     if (GetActiveWindow() != hwnd() && Activate) Activate();
 }
@@ -100,7 +101,7 @@ int WinNotifierWindow::WindowState() {
 void WinNotifierWindow::SetWindowState(int state) {
     minimized_ = state == vbMinimized;
     if (!minimized_) {
-        if (IsIconic(hwnd())) ShowWindow(hwnd(), Visible() ? SW_RESTORE : SW_SHOWNOACTIVATE);
+        if (IsIconic(hwnd())) ShowWindow(hwnd(), SW_SHOWNOACTIVATE);
         return;
     }
     // Hiding usually follows at once; minimise only a window still shown once the caller is
@@ -110,7 +111,9 @@ void WinNotifierWindow::SetWindowState(int state) {
 
 void WinNotifierWindow::SetWindowPos(std::intptr_t insertAfter, int x, int y, int cx, int cy,
                                      unsigned flags) {
-    ::SetWindowPos(hwnd(), reinterpret_cast<HWND>(insertAfter), x, y, cx, cy, flags);
+    // Raising it to the top must not take the keyboard from the program in use either.
+    ::SetWindowPos(hwnd(), reinterpret_cast<HWND>(insertAfter), x, y, cx, cy,
+                   flags | SWP_NOACTIVATE);
 }
 
 bool WinNotifierWindow::LoadIcon(const std::string& path) {

@@ -64,9 +64,23 @@ std::string ItemText(HWND box, bool combo, LRESULT index) {
 bool SingleLine(const CtlDesign& design) {
     return design.rect.Height < 400;
 }
+
+// Bordered one-line labels hold paths: those may be longer than any box and keep their end.
+bool PathLabel(const CtlDesign& design) {
+    return design.kind == CtlKind::Label && design.border && SingleLine(design);
+}
+
+// Labels sized to their text (the period row) need no fitting.
+bool FittedLabel(const CtlDesign& design) {
+    return design.kind == CtlKind::Label && !PathLabel(design) && design.rect.Width > 0;
+}
+
+LONG Area(const RECT& r) {
+    return r.right > r.left && r.bottom > r.top ? (r.right - r.left) * (r.bottom - r.top) : 0;
+}
 }  // namespace
 
-WinParamWindow::WinParamWindow() {
+WinParamWindow::WinParamWindow(UINT dpi) {
     static const bool controlsReady = [] {
         INITCOMMONCONTROLSEX init{sizeof(INITCOMMONCONTROLSEX), ICC_TAB_CLASSES};
         return InitCommonControlsEx(&init) != FALSE;
@@ -80,7 +94,9 @@ WinParamWindow::WinParamWindow() {
                                                      IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                      GetSystemMetrics(SM_CYSMICON), 0));
 
-    dpi_ = twips::DpiOf(nullptr);
+    dpi_ = dpi ? dpi : twips::DpiOf(nullptr);
+    // Labels are fitted among all the controls, those made after them included.
+    for (const CtlDesign& design : ParamLayout()) rects_[Index(design.id)] = design.rect;
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
     RECT frame{0, 0, twips::ToPixels(kParamClientWidth, dpi_),
                twips::ToPixels(kParamClientHeight, dpi_)};
@@ -96,9 +112,17 @@ WinParamWindow::WinParamWindow() {
         SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(windowIconSmall_));
 
     for (const CtlDesign& design : ParamLayout()) CreateControl(design);
-    // The tab control lies under the controls of its pages.
-    SetWindowPos(Control(Ctl::SSTab1), HWND_BOTTOM, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // From the bottom: the tab control, the picture, the labels, then the other controls,
+    // so that a label never paints over a control it touches.
+    for (const CtlDesign& design : ParamLayout())
+        if (design.kind == CtlKind::Label) {
+            SetWindowPos(Control(design.id), HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            Place(design.id);
+        }
+    for (Ctl bottom : {Ctl::Image1, Ctl::SSTab1})
+        SetWindowPos(Control(bottom), HWND_BOTTOM, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ShowTabControls();
     // The name is what the user comes to change first.
     focus_ = Control(Ctl::txtName);
@@ -120,10 +144,14 @@ WinParamWindow::~WinParamWindow() {
 
 HFONT WinParamWindow::Font(int pointSize, bool bold) {
     const int size = pointSize > 0 ? pointSize : kBaseFontSize;
-    HFONT& font = fonts_[{size, bold}];
+    return PixelFont(MulDiv(size, static_cast<int>(dpi_), 72), bold);
+}
+
+HFONT WinParamWindow::PixelFont(int height, bool bold) {
+    HFONT& font = fonts_[{height, bold}];
     if (!font) {
         LOGFONTW design{};
-        design.lfHeight = -MulDiv(size, static_cast<int>(dpi_), 72);
+        design.lfHeight = -height;
         design.lfWeight = bold ? FW_BOLD : FW_NORMAL;
         design.lfCharSet = DEFAULT_CHARSET;
         wcscpy_s(design.lfFaceName, kFontFace);
@@ -159,8 +187,8 @@ void WinParamWindow::CreateControl(const CtlDesign& design) {
             break;
         case CtlKind::Label:
             style |= SS_NOPREFIX | (design.centred ? SS_CENTER : SS_LEFT);
-            // One-line labels show where they are cut, keeping a path's last part (the name).
-            if (SingleLine(design) && design.rect.Height > 0) style |= SS_PATHELLIPSIS;
+            // A path too long for its box keeps its last part, the name.
+            if (PathLabel(design)) style |= SS_PATHELLIPSIS;
             if (design.border) exStyle |= WS_EX_STATICEDGE;
             break;
         case CtlKind::TextBox:
@@ -196,7 +224,6 @@ void WinParamWindow::CreateControl(const CtlDesign& design) {
                         hwnd(), reinterpret_cast<HMENU>(index + 100), ProgramInstance(), nullptr);
     controls_[index] = control;
     captions_[index] = std::string(design.caption);
-    rects_[index] = design.rect;
     visible_[index] = design.visible;
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(design.pointSize, design.bold)),
                  FALSE);
@@ -236,8 +263,110 @@ void WinParamWindow::CreateControl(const CtlDesign& design) {
     if (design.kind == CtlKind::Label && design.rect.Width == 0) AutoSize(design.id);
 }
 
+RECT WinParamWindow::PixelRect(Ctl control) const {
+    const CtlDesign& design = Design(control);
+    TwipsRect rect = rects_[Index(control)];
+    if (design.tab >= 0) {
+        const TwipsRect& tabs = Design(Ctl::SSTab1).rect;
+        rect.Left += tabs.Left;
+        rect.Top += tabs.Top;
+    }
+    const int left = twips::ToPixels(rect.Left, dpi_), top = twips::ToPixels(rect.Top, dpi_);
+    return {left, top, left + twips::ToPixels(rect.Width, dpi_),
+            top + twips::ToPixels(rect.Height, dpi_)};
+}
+
+// The one rule for a label's text, which must show whole while the designed layout stays:
+// its box is its designed one less the part that other controls of its page overlap (cut
+// on the side that keeps most of it); its text wraps at words; when the text needs more
+// height, the box grows downward, then upward, into room no control of the page takes;
+// only when that room is short too is its font made smaller, a pixel at a time. Growing
+// into free room keeps every text at its designed size wherever the window has space.
+RECT WinParamWindow::FitLabel(Ctl label) {
+    const CtlDesign& design = Design(label);
+    HWND window = Control(label);
+    const int gap = MulDiv(2, static_cast<int>(dpi_), 96);
+    RECT page = PixelRect(Ctl::SSTab1);
+    if (design.tab >= 0)
+        SendMessageW(Control(Ctl::SSTab1), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+    InflateRect(&page, -gap, -gap);
+    std::vector<RECT> others;
+    for (const CtlDesign& other : ParamLayout()) {
+        if (other.id == label || other.tab != design.tab || other.kind == CtlKind::TabControl)
+            continue;
+        RECT r = PixelRect(other.id);
+        if (other.kind == CtlKind::Picture) {
+            // A picture takes only the square it draws, at its box's right edge.
+            const int size = MulDiv(kPictureSize, static_cast<int>(dpi_), 96);
+            r.left = std::max(r.left, r.right - size);
+            r.bottom = std::min(r.bottom, r.top + size);
+        }
+        if (other.kind == CtlKind::Line) r.bottom = r.top + 2;
+        if (Area(r) > 0) others.push_back(r);
+    }
+
+    RECT box = PixelRect(label);
+    for (const RECT& other : others) {
+        RECT common;
+        if (!IntersectRect(&common, &box, &other)) continue;
+        RECT cuts[4] = {box, box, box, box};
+        cuts[0].right = other.left > box.left ? other.left - gap : box.left;
+        cuts[1].bottom = other.top > box.top ? other.top - gap : box.top;
+        cuts[2].left = other.right < box.right ? other.right + gap : box.right;
+        cuts[3].top = other.bottom < box.bottom ? other.bottom + gap : box.bottom;
+        box = *std::max_element(std::begin(cuts), std::end(cuts),
+                                [](const RECT& a, const RECT& b) { return Area(a) < Area(b); });
+    }
+    // How far an edge may move before it meets a control of the page that shares columns.
+    auto room = [&](bool below) {
+        LONG limit = below ? page.bottom : page.top;
+        for (const RECT& other : others) {
+            if (other.right <= box.left || other.left >= box.right) continue;
+            if (below && other.top >= box.bottom) limit = std::min(limit, other.top - gap);
+            if (!below && other.bottom <= box.top) limit = std::max(limit, other.bottom + gap);
+        }
+        return std::max(0L, below ? limit - box.bottom : box.top - limit);
+    };
+
+    RECT frame{0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
+    const std::wstring text = ControlText(captions_[Index(label)]);
+    const UINT format = DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX |
+                        (design.centred ? DT_CENTER : DT_LEFT);
+    const int designed =
+        MulDiv(design.pointSize > 0 ? design.pointSize : kBaseFontSize, static_cast<int>(dpi_), 72);
+    HDC dc = GetDC(window);
+    HFONT font = nullptr;
+    for (int height = designed; height >= designed * 2 / 3; --height) {
+        font = PixelFont(height, design.bold);
+        const HGDIOBJ old = SelectObject(dc, font);
+        const LONG width = box.right - box.left - (frame.right - frame.left);
+        RECT needed{0, 0, width, 0};
+        DrawTextW(dc, text.c_str(), -1, &needed, format);
+        SelectObject(dc, old);
+        LONG missing = needed.bottom + (frame.bottom - frame.top) - (box.bottom - box.top);
+        if (needed.right > width) continue;
+        if (missing <= 0) break;
+        const LONG down = room(true), up = room(false);
+        if (down + up < missing) continue;
+        box.bottom += std::min(down, missing);
+        box.top -= std::max(0L, missing - down);
+        break;
+    }
+    ReleaseDC(window, dc);
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    return box;
+}
+
 void WinParamWindow::Place(Ctl control) {
     const CtlDesign& design = Design(control);
+    if (FittedLabel(design)) {
+        const RECT box = FitLabel(control);
+        MoveWindow(Control(control), box.left, box.top, box.right - box.left, box.bottom - box.top,
+                   TRUE);
+        return;
+    }
     TwipsRect rect = rects_[Index(control)];
     if (design.tab >= 0) {
         const TwipsRect& tabs = Design(Ctl::SSTab1).rect;
@@ -322,6 +451,7 @@ void WinParamWindow::SetCaption(Ctl control, const std::string& text) {
         case CtlKind::Label:
             captions_[Index(control)] = text;
             SetWindowTextW(window, ControlText(text).c_str());
+            if (FittedLabel(Design(control))) Place(control);
             break;
         case CtlKind::TextBox:
             SetWindowTextW(window, Utf8ToWide(text).c_str());

@@ -15,9 +15,11 @@
 // corner of the tab control, tab row included, as the layout gives them; the controls of
 // the tabs not selected are hidden. Closing it (close box or Close) runs QueryUnload and
 // destroys the window; the object stays until its owner lets it go.
+// Labels lie beneath the controls they touch and show their whole text (FitLabel).
 class WinParamWindow final : public Win32Window, public IParamView {
   public:
-    WinParamWindow();
+    // dpi 0: the system's.
+    explicit WinParamWindow(UINT dpi = 0);
     ~WinParamWindow() override;
 
     HWND Control(Ctl control) const { return controls_[Index(control)]; }
@@ -54,9 +56,12 @@ class WinParamWindow final : public Win32Window, public IParamView {
     static std::size_t Index(Ctl control) { return static_cast<std::size_t>(control); }
     void CreateControl(const CtlDesign& design);
     void Place(Ctl control);
+    RECT PixelRect(Ctl control) const;
+    RECT FitLabel(Ctl label);
     void ShowTabControls();
     void OnTabChanged(int index);
     HFONT Font(int pointSize, bool bold);
+    HFONT PixelFont(int height, bool bold);
     HBRUSH Brush(COLORREF colour);
     Ctl FromHandle(HWND control) const;
     COLORREF PageColour();

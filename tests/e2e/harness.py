@@ -349,10 +349,26 @@ def keys(*names):
     _run("xdotool", "key", "--clearmodifiers", "--delay", "80", *names)
 
 
+def active_window():
+    return _run("xdotool", "getactivewindow").strip()
+
+
+def type_through(shown, text="tavorin ", after=3, timeout=60):
+    """Types text again and again into the focused window until shown() has held for after
+    seconds: what was typed, or None if shown() never held."""
+    typed, until, seen = "", time.monotonic() + timeout, False
+    while time.monotonic() < until:
+        _run("xdotool", "type", "--delay", "30", text)
+        typed += text
+        if not seen and shown():
+            seen, until = True, time.monotonic() + after
+    return typed if seen else None
+
+
 def activate(wid, timeout=5):
     """Gives that window the keyboard focus through the window manager."""
     _run("xdotool", "windowactivate", str(wid))
-    return wait_for(lambda: _run("xdotool", "getactivewindow").strip() == str(wid), timeout)
+    return wait_for(lambda: active_window() == str(wid), timeout)
 
 
 def screenshot(x, y, width, height):

@@ -1,6 +1,8 @@
 """The notifier as its user meets it: the pop-up on a changed page, tray clicks, quitting."""
 import os
+import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
@@ -182,6 +184,29 @@ class NotifierTest(unittest.TestCase):
         self.assertIsNone(self.program.process.poll(), self.why("quit answered No"))
         self.assertTrue(harness.tray_holds("Tavorin"), "tray icon gone after No")
 
+
+    def test_pop_up_leaves_the_keyboard_with_the_program_in_use(self):
+        folder = tempfile.TemporaryDirectory()
+        self.addCleanup(folder.cleanup)
+        typed_file = os.path.join(folder.name, "typed")
+        xterm = subprocess.Popen(["xterm", "-name", "typist", "-e", "sh", "-c",
+                                  f"cat > '{typed_file}'"], stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: (xterm.kill(), xterm.wait()))
+        found = harness.wait_for(lambda: list(harness.visible_windows("typist")), 20)
+        self.assertTrue(found and harness.activate(found[0]), "xterm did not take the keyboard")
+        self.launch()
+        typed = harness.type_through(self.shown)
+        self.assertTrue(typed, self.why("notification window not shown"))
+        self.assertEqual(str(found[0]), harness.active_window(), self.why("it took the keyboard"))
+        harness.keys("Return")
+        self.assertTrue(harness.wait_for(lambda: os.path.getsize(typed_file) > len(typed), 5))
+        with open(typed_file) as f:
+            self.assertEqual(typed + "\n", f.read())
+        # A click into it is the user's choice: then it has the keyboard.
+        info = self.shown()
+        harness.click(info["x"] + info["width"] // 2, info["y"] + info["height"] // 2)
+        self.assertTrue(harness.wait_for(lambda: harness.active_window() == str(self.window), 5),
+                        self.why("a click did not activate the window"))
 
 if __name__ == "__main__":
     EXECUTABLE = harness.executable_from_argv()

@@ -75,10 +75,13 @@ class WineTest(unittest.TestCase):
                 f"--- requests ---\n{requests}\n--- output ---\n{self.program.output()}")
 
     def shown(self):
+        # Wine maps a window that shows without taking the keyboard as override-redirect.
         width = WINDOW_TWIPS[0] // TWIPS_PER_PIXEL
-        self.window, info = harness.framed_window(CLASS, self.window,
-                                                  lambda info: info["width"] == width)
-        return info
+        for wid, info in harness.visible_windows(CLASS).items():
+            if info["width"] == width and info["height"] > 300:
+                self.window = wid
+                return info
+        return None
 
     def wait_shown(self, timeout=30):
         info = harness.wait_for(self.shown, timeout, step=0.1)
@@ -194,6 +197,31 @@ class WineTest(unittest.TestCase):
         self.assertEqual(0, code, self.why("quit answered Yes"))
         self.assertTrue(harness.wait_for(lambda: not harness.tray_holds(TRAY), 5),
                         self.why("tray icon left behind"))
+
+    def test_pop_up_leaves_the_keyboard_with_the_program_in_use(self):
+        self.launch(f"[Param]\r\nPage={self.server.url('/info')}\r\nLangue=en\r\n"
+                    "DelaiInfo=0\r\n")
+        self.wait_shown()
+        self.click_tray(until=lambda: not self.shown())
+        notepad = subprocess.Popen([WINE, "notepad"], stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: (notepad.kill(), notepad.wait()))
+        found = harness.wait_for(lambda: list(harness.visible_windows("notepad.exe")), 30)
+        self.assertTrue(found and harness.activate(found[0]), "Notepad did not take the keyboard")
+        # The page changes while the user types in Notepad.
+        self.server.set_page("/info", 200, "<html><body>changed</body></html>")
+        typed = harness.type_through(self.shown)
+        self.assertTrue(typed, self.why("notification window not shown"))
+        self.assertEqual(str(found[0]), harness.active_window(), self.why("it took the keyboard"))
+        probe = os.path.join(os.path.dirname(EXECUTABLE), "tests", "win_probe.exe")
+        notepad_text = lambda: wine(probe, "Untitled - Notepad", "edit").stdout.strip()
+        self.assertEqual(typed.strip(), notepad_text())
+        # A click into it is the user's choice: then it has the keyboard, Notepad no more.
+        info = self.shown()
+        harness.click(info["x"] + info["width"] // 2, info["y"] + info["height"] // 2)
+        time.sleep(0.5)
+        harness.keys("m", "o", "r", "e")
+        self.assertEqual(typed.strip(), notepad_text(), self.why("a click did not activate it"))
 
     def builder_window(self):
         for wid, info in harness.visible_windows(CLASS).items():

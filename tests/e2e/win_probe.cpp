@@ -1,6 +1,6 @@
 // Tells the end-to-end tests under Wine what X11 cannot show of a Win32 window: the number
-// of tabs of the tab control in the top-level window of the given title.
-// Usage: win_probe.exe TITLE   (prints "tabs=N", or "none" when there is no such window)
+// of tabs of the tab control in the top-level window of the given title, or its edit's text.
+// Usage: win_probe.exe TITLE [edit]   (prints "tabs=N" or the text; "none" without the window)
 #include <windows.h>
 // After windows.h, which it needs.
 #include <commctrl.h>
@@ -23,6 +23,12 @@ int main(int argc, char** argv) {
     const std::string title = argv[1];
     HWND window = FindWindowW(nullptr, std::wstring(title.begin(), title.end()).c_str());
     if (!window) return std::puts("none"), 1;
+    if (argc > 2) {  // another process's control: only WM_GETTEXT asks it
+        wchar_t text[4096] = {};
+        SendMessageW(FindWindowExW(window, nullptr, L"Edit", nullptr), WM_GETTEXT, 4096,
+                     reinterpret_cast<LPARAM>(text));
+        return std::printf("%ls\n", text) < 0;
+    }
     LRESULT tabs = -1;
     EnumChildWindows(window, CountTabs, reinterpret_cast<LPARAM>(&tabs));
     std::printf("tabs=%d\n", static_cast<int>(tabs));
