@@ -6,6 +6,7 @@
 #include "deployment.h"
 #include "platform/distribution.h"
 #include "platform/paths.h"
+#include "settings/ini_encoding.h"
 #include "settings/modIni.h"
 #include "text/modLangue.h"
 
@@ -64,6 +65,8 @@ std::string PercentEncode(std::string_view text) {
 
 bool IsUsableFileName(std::string_view name, bool windowsRules) {
     if (name.empty() || name == "." || name == "..") return false;
+    // Text that is not UTF-8 (a lone surrogate from an edit box) names no file faithfully.
+    if (!EncodeIniText(name, TextEncoding::Utf8)) return false;
     for (const char c : name) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == '/' || c == '\\' || byte < 0x20 || byte == 0x7F) return false;

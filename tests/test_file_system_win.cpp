@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "builder/frmParam.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
 #include "platform/win/ansi.h"
@@ -236,6 +237,14 @@ TEST_F(FileSystemTest_Windows, NamesCrossTheAnsiBoundaryAsUtf8) {
                                  accented + "\\d\xC3\xA9j\xC3\xA0.exe", reason))
         << reason;
     EXPECT_EQ(Get(accented + "\\d\xC3\xA9j\xC3\xA0.exe"), "x");
+}
+
+// An edit box may hold a lone surrogate: it must reach the name check as invalid text, not
+// as a replacement character that would pass.
+TEST(WideToUtf8, LoneSurrogatesAreNotUsableNames) {
+    EXPECT_EQ(WideToUtf8(L"\u0141\U0001F600"), "\u0141\U0001F600");
+    for (const std::wstring& name : {std::wstring{L'a', 0xD800, L'b'}, std::wstring{0xDC00}})
+        EXPECT_FALSE(IsUsableFileName(WideToUtf8(name), true));
 }
 
 }  // namespace
