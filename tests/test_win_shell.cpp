@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <utility>
 
 #include "platform/win/message_loop.h"
 #include "platform/win/win_notifier_window.h"
@@ -73,6 +74,27 @@ TEST(WinTray, IconMessagesReachTheLogicAsTheMouseMessagesTheyCarry) {
         PostMessageW(tray.hwnd(), WM_APP + 1, 0, message);
     winui::Pump(100);
     EXPECT_EQ((std::vector<int>{513, 515, 516, 512}), seen);
+}
+
+// A shell that times out on the add but makes the icon; an add of an existing icon fails.
+TEST(WinTray, AnIconAddedDespiteAFailedAddCountsAsAddedOnTheRetry) {
+    bool exists = false;
+    std::vector<DWORD> calls;
+    std::vector<bool> availability;
+    WinTray tray;
+    tray.ShellNotify = [&](DWORD message, NOTIFYICONDATAW*) -> BOOL {
+        calls.push_back(message);
+        const bool existed = std::exchange(exists, message != NIM_DELETE);
+        return message == NIM_ADD ? !existed && calls.size() > 1 : existed;
+    };
+    tray.AvailabilityChanged = [&](bool available) { availability.push_back(available); };
+    EXPECT_FALSE(tray.NotifyIcon(kNimAdd, Record("tip")));
+    SendMessageW(tray.hwnd(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_EQ((std::vector<bool>{false, true}), availability);
+    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_MODIFY}), calls);
+    // "Close this program" tools close every top-level window: this one stays.
+    SendMessageW(tray.hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(tray.hwnd()));
 }
 
 TEST(WinPopupMenu, ItemsInTheirOrderWithTheCaptionsSet) {

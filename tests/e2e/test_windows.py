@@ -195,6 +195,30 @@ class WineTest(unittest.TestCase):
         self.assertTrue(harness.wait_for(lambda: not harness.tray_holds(TRAY), 5),
                         self.why("tray icon left behind"))
 
+    def test_close_request_from_outside_asks_once_and_no_keeps_the_icon(self):
+        """taskkill without /F asks every top-level window of the program to close."""
+        self.launch(f"[Param]\r\nPage={self.server.url('/info')}\r\nLangue=en\r\n")
+        self.tray_icon()
+        self.wait_shown()  # by the first download
+        questions = lambda: [wid for wid, info in harness.visible_windows(CLASS).items()
+                             if info["title"] == "Quorvellis" and not info["override"]]
+        for answer in ("No", "Yes"):
+            subprocess.Popen([WINE, "taskkill", "/IM", "Tavorin.exe"],
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            box = harness.wait_for(questions, 15)
+            self.assertTrue(box, self.why("no quit question on taskkill"))
+            time.sleep(1)  # the close requests to the other windows have arrived
+            self.assertEqual(1, len(questions()), self.why("asked more than once"))
+            harness.activate(box[0])
+            if answer == "Yes":
+                self.assertEqual(0, harness.answer_yes(self.program.process), self.why("Yes"))
+                break
+            harness.keys("Return")  # No is the default button
+            self.assertTrue(harness.wait_for(lambda: not questions(), 10), self.why("box stays"))
+            time.sleep(1)
+            self.assertIsNone(self.program.process.poll(), self.why("taskkill answered No"))
+            self.click_tray(until=lambda: not self.shown())  # the icon is there and answers
+
     def builder_window(self):
         for wid, info in harness.visible_windows(CLASS).items():
             if info["title"] == "Tavorin" and info["width"] > 600:
