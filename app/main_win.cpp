@@ -12,6 +12,7 @@
 
 // The program reads no command-line arguments.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    const OleSession ole;
     MessageLoop loop;
     auto userKeys = MakeUserKeyStore();
     auto fileSystem = MakeFileSystem();
