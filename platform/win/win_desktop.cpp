@@ -46,6 +46,14 @@ void WinShell::ShellExecute(const std::string& operation, const std::string& fil
                   showCommand);
 }
 
+void WinShell::EndProcess(int exitCode) {
+    // Not ExitProcess: it takes the loader's and the C runtime's locks, which a download's
+    // worker thread may hold right now, and would then wait for ever. Nothing is left to
+    // flush: settings are written and closed when they change, the icon is already gone.
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
+    ExitProcess(static_cast<UINT>(exitCode));  // only if termination was refused
+}
+
 int WinMessageBox::MsgBox(const std::string& text, int style) {
     // Modal for the whole program, as a message box of its own windows, and in front.
     return MessageBoxW(nullptr, Utf8ToWide(text).c_str(), L"Quorvellis",

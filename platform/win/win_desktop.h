@@ -35,7 +35,7 @@ class WinShell final : public IShell {
                       const std::string& parameters, const std::string& directory,
                       int showCommand) override;
     // The process's own windows and hosted controls go with it; nothing runs after.
-    void EndProcess(int exitCode) override { ExitProcess(static_cast<UINT>(exitCode)); }
+    void EndProcess(int exitCode) override;
 };
 
 class WinMessageBox final : public IMessageBox {
