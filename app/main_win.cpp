@@ -25,7 +25,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     WinTray tray;
     WinPopupMenu menu(window.hwnd());
     WinMessageBox messageBox;
-    WinDesktop desktop(loop);
+    WinDesktop desktop(loop, window.hwnd());
     WinShell shell;
 
     // A hidden window's page gives way to a blank one; it comes back when the window shows.

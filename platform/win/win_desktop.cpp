@@ -8,12 +8,13 @@ const wchar_t* OrNull(const std::wstring& text) {
 }
 }  // namespace
 
+// Not the value of sign-in (the screen device's), which stays after the scaling changes.
 int WinDesktop::ScreenWidthTwips() {
-    return twips::FromPixels(GetSystemMetrics(SM_CXSCREEN), twips::DpiOf(nullptr));
+    return twips::FromPixels(GetSystemMetrics(SM_CXSCREEN), twips::DpiOf(placed_));
 }
 
 int WinDesktop::ScreenHeightTwips() {
-    return twips::FromPixels(GetSystemMetrics(SM_CYSCREEN), twips::DpiOf(nullptr));
+    return twips::FromPixels(GetSystemMetrics(SM_CYSCREEN), twips::DpiOf(placed_));
 }
 
 void WinDesktop::SetMousePointer(int pointer) {

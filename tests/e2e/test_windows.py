@@ -74,23 +74,24 @@ class WineTest(unittest.TestCase):
         return (f"{text}\n--- window ---\n{window}\n--- tray ---\n{tray}\n"
                 f"--- requests ---\n{requests}\n--- output ---\n{self.program.output()}")
 
-    def shown(self):
-        width = WINDOW_TWIPS[0] // TWIPS_PER_PIXEL
+    def shown(self, dpi=96):
+        width = round(WINDOW_TWIPS[0] * dpi / 1440)
         self.window, info = harness.framed_window(CLASS, self.window,
                                                   lambda info: info["width"] == width)
         return info
 
-    def wait_shown(self, timeout=30):
-        info = harness.wait_for(self.shown, timeout, step=0.1)
-        self.assertTrue(info, self.why("notification window not shown"))
+    def wait_shown(self, timeout=30, dpi=96):
+        info = harness.wait_for(lambda: self.shown(dpi), timeout, step=0.1)
+        self.assertTrue(info, self.why(f"notification window not shown at {dpi} dpi"))
         return info
 
-    def assert_at_corner(self, info):
+    def assert_at_corner(self, info, dpi=96):
         screen_w, screen_h = harness.screen_size()
         width, height = WINDOW_TWIPS
-        left = (screen_w * TWIPS_PER_PIXEL - width + 500) / TWIPS_PER_PIXEL
-        top = (screen_h * TWIPS_PER_PIXEL - height - 800) / TWIPS_PER_PIXEL
-        self.assertEqual((width // TWIPS_PER_PIXEL, height // TWIPS_PER_PIXEL),
+        twips_per_pixel = 1440 / dpi
+        left = (screen_w * twips_per_pixel - width + 500) / twips_per_pixel
+        top = (screen_h * twips_per_pixel - height - 800) / twips_per_pixel
+        self.assertEqual((round(width / twips_per_pixel), round(height / twips_per_pixel)),
                          (info["width"], info["height"]), self.why("designed size"))
         self.assertLessEqual(abs(info["x"] - left), 1, f"left {info['x']}, expected {left:.1f}")
         self.assertLessEqual(abs(info["y"] - top), 1, f"top {info['y']}, expected {top:.1f}")
@@ -195,6 +196,16 @@ class WineTest(unittest.TestCase):
         self.assertTrue(harness.wait_for(lambda: not harness.tray_holds(TRAY), 5),
                         self.why("tray icon left behind"))
 
+    def test_window_at_its_corner_at_every_scaling(self):
+        desktop = ["reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t",
+                   "REG_DWORD", "/f", "/d"]
+        self.addCleanup(wine, *desktop, "96")
+        for dpi in (120, 144, 192, 96):
+            self.assertEqual(0, wine(*desktop, str(dpi)).returncode)
+            self.launch(f"[Param]\r\nPage={self.server.url('/info')}\r\nLangue=en\r\n")
+            self.assert_at_corner(self.wait_shown(dpi=dpi), dpi)
+            self.program.cleanup()
+
     def test_close_request_from_outside_asks_once_and_no_keeps_the_icon(self):
         """taskkill without /F asks every top-level window of the program to close."""
         self.launch(f"[Param]\r\nPage={self.server.url('/info')}\r\nLangue=en\r\n")
@@ -203,8 +214,9 @@ class WineTest(unittest.TestCase):
         questions = lambda: [wid for wid, info in harness.visible_windows(CLASS).items()
                              if info["title"] == "Quorvellis" and not info["override"]]
         for answer in ("No", "Yes"):
-            subprocess.Popen([WINE, "taskkill", "/IM", "Tavorin.exe"],
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            killer = subprocess.Popen([WINE, "taskkill", "/IM", "Tavorin.exe"],
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.addCleanup(killer.wait, 20)
             box = harness.wait_for(questions, 15)
             self.assertTrue(box, self.why("no quit question on taskkill"))
             time.sleep(1)  # the close requests to the other windows have arrived
