@@ -52,5 +52,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         shell.EndProcess(0);
     };
     form.Form_Load();
-    return loop.Run();
+    const int code = loop.Run();
+    // However the loop ended, Quit's ending: no icon left behind, no wait on a download's locks.
+    tray.NotifyIcon(kNimDelete, form.TrayIcon);
+    shell.EndProcess(code);
+    return code;
 }

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "builder/frmParam.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
 #include "platform/win/ansi.h"
@@ -239,12 +238,11 @@ TEST_F(FileSystemTest_Windows, NamesCrossTheAnsiBoundaryAsUtf8) {
     EXPECT_EQ(Get(accented + "\\d\xC3\xA9j\xC3\xA0.exe"), "x");
 }
 
-// An edit box may hold a lone surrogate: it must reach the name check as invalid text, not
-// as a replacement character that would pass.
-TEST(WideToUtf8, LoneSurrogatesAreNotUsableNames) {
-    EXPECT_EQ(WideToUtf8(L"\u0141\U0001F600"), "\u0141\U0001F600");
-    for (const std::wstring& name : {std::wstring{L'a', 0xD800, L'b'}, std::wstring{0xDC00}})
-        EXPECT_FALSE(IsUsableFileName(WideToUtf8(name), true));
+// What an edit box holding a lone surrogate gives: text the name checks refuse.
+TEST(WideToUtf8, ALoneSurrogateStaysInvalidText) {
+    EXPECT_EQ(WideToUtf8(std::wstring{L'a', 0xD800, L'b'}),
+              "a\xED\xA0\x80"
+              "b");
 }
 
 }  // namespace

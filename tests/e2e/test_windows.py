@@ -74,24 +74,23 @@ class WineTest(unittest.TestCase):
         return (f"{text}\n--- window ---\n{window}\n--- tray ---\n{tray}\n"
                 f"--- requests ---\n{requests}\n--- output ---\n{self.program.output()}")
 
-    def shown(self, dpi=96):
-        width = round(WINDOW_TWIPS[0] * dpi / 1440)
+    def shown(self):
+        width = WINDOW_TWIPS[0] // TWIPS_PER_PIXEL
         self.window, info = harness.framed_window(CLASS, self.window,
                                                   lambda info: info["width"] == width)
         return info
 
-    def wait_shown(self, timeout=30, dpi=96):
-        info = harness.wait_for(lambda: self.shown(dpi), timeout, step=0.1)
-        self.assertTrue(info, self.why(f"notification window not shown at {dpi} dpi"))
+    def wait_shown(self, timeout=30):
+        info = harness.wait_for(self.shown, timeout, step=0.1)
+        self.assertTrue(info, self.why("notification window not shown"))
         return info
 
-    def assert_at_corner(self, info, dpi=96):
+    def assert_at_corner(self, info):
         screen_w, screen_h = harness.screen_size()
         width, height = WINDOW_TWIPS
-        twips_per_pixel = 1440 / dpi
-        left = (screen_w * twips_per_pixel - width + 500) / twips_per_pixel
-        top = (screen_h * twips_per_pixel - height - 800) / twips_per_pixel
-        self.assertEqual((round(width / twips_per_pixel), round(height / twips_per_pixel)),
+        left = (screen_w * TWIPS_PER_PIXEL - width + 500) / TWIPS_PER_PIXEL
+        top = (screen_h * TWIPS_PER_PIXEL - height - 800) / TWIPS_PER_PIXEL
+        self.assertEqual((width // TWIPS_PER_PIXEL, height // TWIPS_PER_PIXEL),
                          (info["width"], info["height"]), self.why("designed size"))
         self.assertLessEqual(abs(info["x"] - left), 1, f"left {info['x']}, expected {left:.1f}")
         self.assertLessEqual(abs(info["y"] - top), 1, f"top {info['y']}, expected {top:.1f}")
@@ -197,39 +196,40 @@ class WineTest(unittest.TestCase):
                         self.why("tray icon left behind"))
 
     def test_window_at_its_corner_at_every_scaling(self):
-        desktop = ["reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t",
+        scaling = ["reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t",
                    "REG_DWORD", "/f", "/d"]
-        self.addCleanup(wine, *desktop, "96")
-        for dpi in (120, 144, 192, 96):
-            self.assertEqual(0, wine(*desktop, str(dpi)).returncode)
+        self.addCleanup(wine, *scaling, "96")
+        screen_w, screen_h = harness.screen_size()
+        for dpi in (120, 144, 192):
+            wine(*scaling, str(dpi))
             self.launch(f"[Param]\r\nPage={self.server.url('/info')}\r\nLangue=en\r\n")
-            self.assert_at_corner(self.wait_shown(dpi=dpi), dpi)
+            px = lambda twips: round(twips * dpi / 1440)  # noqa: E731
+            info = harness.wait_for(lambda: harness.framed_window(
+                CLASS, None, lambda i: i["width"] == px(7800))[1], 30)
+            self.assertTrue(info, self.why(f"no window at {dpi} dpi"))
+            self.assertLessEqual(abs(info["x"] - screen_w + px(7800 - 500)), 1, dpi)
+            self.assertLessEqual(abs(info["y"] - screen_h + px(5160 + 800)), 1, dpi)
             self.program.cleanup()
 
-    def test_close_request_from_outside_asks_once_and_no_keeps_the_icon(self):
-        """taskkill without /F asks every top-level window of the program to close."""
+    def taskkill_question(self):
+        """taskkill without /F asks every top-level window to close: one question comes."""
+        self.addCleanup(subprocess.Popen([WINE, "taskkill", "/IM", "Tavorin.exe"],
+                                         stdout=subprocess.DEVNULL).wait, 20)
+        boxes = lambda: [w for w, i in harness.visible_windows(CLASS).items()  # noqa: E731
+                         if i["title"] == "Quorvellis"]
+        self.assertTrue(harness.wait_for(boxes, 15), self.why("no quit question"))
+        time.sleep(1)  # every window has had its close request
+        self.assertEqual(1, len(boxes()), self.why("asked more than once"))
+        harness.activate(boxes()[0])
+
+    def test_close_request_from_outside_keeps_the_icon_after_no(self):
         self.launch(f"[Param]\r\nPage={self.server.url('/info')}\r\nLangue=en\r\n")
-        self.tray_icon()
         self.wait_shown()  # by the first download
-        questions = lambda: [wid for wid, info in harness.visible_windows(CLASS).items()
-                             if info["title"] == "Quorvellis" and not info["override"]]
-        for answer in ("No", "Yes"):
-            killer = subprocess.Popen([WINE, "taskkill", "/IM", "Tavorin.exe"],
-                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            self.addCleanup(killer.wait, 20)
-            box = harness.wait_for(questions, 15)
-            self.assertTrue(box, self.why("no quit question on taskkill"))
-            time.sleep(1)  # the close requests to the other windows have arrived
-            self.assertEqual(1, len(questions()), self.why("asked more than once"))
-            harness.activate(box[0])
-            if answer == "Yes":
-                self.assertEqual(0, harness.answer_yes(self.program.process), self.why("Yes"))
-                break
-            harness.keys("Return")  # No is the default button
-            self.assertTrue(harness.wait_for(lambda: not questions(), 10), self.why("box stays"))
-            time.sleep(1)
-            self.assertIsNone(self.program.process.poll(), self.why("taskkill answered No"))
-            self.click_tray(until=lambda: not self.shown())  # the icon is there and answers
+        self.taskkill_question()
+        harness.keys("Return")  # No, the default button
+        self.click_tray(until=lambda: not self.shown())  # the icon is there and answers
+        self.taskkill_question()
+        self.assertEqual(0, harness.answer_yes(self.program.process), self.why("Yes"))
 
     def builder_window(self):
         for wid, info in harness.visible_windows(CLASS).items():
