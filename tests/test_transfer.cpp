@@ -461,20 +461,17 @@ TEST_F(TransferTest, LargeBodiesOfEveryStatusAreDrained) {
     EXPECT_EQ(Fetch(server.url("/broken")), kStateError);
 }
 
-// A platform that never reports a hop's end: the report was lost (a full message queue).
-class LosingTransfer final : public BasicTransfer {
-  public:
+// A platform that never reports a hop's end: its report was lost (a full message queue).
+struct LosingTransfer final : BasicTransfer {
     LosingTransfer() : BasicTransfer(Limits{}) {}
     ~LosingTransfer() override { Shutdown(); }
-    using BasicTransfer::DeadlinePassed;
-    int sent = 0, armedMs = 0;
-
-  private:
     void Send(const transfer::Hop&) override { ++sent; }
     void Drop() override {}
     void Post(std::function<void()>) override {}
     void Warn(const std::string&) override {}
     void ArmDeadline(int ms) override { armedMs = ms; }
+    using BasicTransfer::DeadlinePassed;
+    int sent = 0, armedMs = 0;
 };
 
 TEST(TransferDeadline, ALostReportEndsTheRequestAtItsDeadlineAndPollingGoesOn) {

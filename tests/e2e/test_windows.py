@@ -211,24 +211,27 @@ class WineTest(unittest.TestCase):
             self.assertLessEqual(abs(info["y"] - screen_h + px(5160 + 800)), 1, dpi)
             self.program.cleanup()
 
-    def taskkill_question(self):
-        """taskkill without /F asks every top-level window to close: one question comes."""
-        self.addCleanup(subprocess.Popen([WINE, "taskkill", "/IM", "Tavorin.exe"],
-                                         stdout=subprocess.DEVNULL).wait, 20)
-        boxes = lambda: [w for w, i in harness.visible_windows(CLASS).items()  # noqa: E731
-                         if i["title"] == "Quorvellis"]
-        self.assertTrue(harness.wait_for(boxes, 15), self.why("no quit question"))
-        time.sleep(1)  # every window has had its close request
-        self.assertEqual(1, len(boxes()), self.why("asked more than once"))
-        harness.activate(boxes()[0])
-
-    def test_close_request_from_outside_keeps_the_icon_after_no(self):
+    def test_close_requests_from_outside_ask_once_and_no_keeps_the_icon(self):
+        """taskkill without /F asks every top-level window to close, the question's box too."""
         self.launch(f"[Param]\r\nPage={self.server.url('/info')}\r\nLangue=en\r\n")
         self.wait_shown()  # by the first download
-        self.taskkill_question()
-        harness.keys("Return")  # No, the default button
+        boxes = lambda: [w for w, i in harness.visible_windows(CLASS).items()  # noqa: E731
+                         if i["title"] == "Quorvellis"]
+        kill = lambda: self.addCleanup(subprocess.Popen(  # noqa: E731
+            [WINE, "taskkill", "/IM", "Tavorin.exe"], stdout=subprocess.DEVNULL).wait, 20)
+        kill()
+        self.assertTrue(harness.wait_for(boxes, 15), self.why("no quit question"))
+        kill()  # again while asked: no second question, and not taken for a Yes
+        time.sleep(2)
+        self.assertLessEqual(len(boxes()), 1, self.why("asked twice"))
+        self.assertIsNone(self.program.process.poll(), self.why("taken for a Yes"))
+        for box in boxes():
+            harness.activate(box)
+            harness.keys("Return")  # No, the default button
         self.click_tray(until=lambda: not self.shown())  # the icon is there and answers
-        self.taskkill_question()
+        kill()
+        self.assertTrue(harness.wait_for(boxes, 15), self.why("no quit question"))
+        harness.activate(boxes()[0])
         self.assertEqual(0, harness.answer_yes(self.program.process), self.why("Yes"))
 
     def builder_window(self):
