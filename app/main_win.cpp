@@ -12,6 +12,7 @@
 
 // The program reads no command-line arguments.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    const OleSession ole;
     MessageLoop loop;
     auto userKeys = MakeUserKeyStore();
     auto fileSystem = MakeFileSystem();
@@ -24,7 +25,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     WinTray tray;
     WinPopupMenu menu(window.hwnd());
     WinMessageBox messageBox;
-    WinDesktop desktop(loop);
+    WinDesktop desktop(loop, window.hwnd());
     WinShell shell;
 
     // A hidden window's page gives way to a blank one; it comes back when the window shows.
@@ -51,5 +52,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         shell.EndProcess(0);
     };
     form.Form_Load();
-    return loop.Run();
+    const int code = loop.Run();
+    // However the loop ended, Quit's ending: no icon left behind, no wait on a download's locks.
+    tray.NotifyIcon(kNimDelete, form.TrayIcon);
+    shell.EndProcess(code);
+    return code;
 }

@@ -67,10 +67,11 @@ class frmParam {
     ParamPorts ports_;
 };
 
-// True when name can be one file or folder name inside the builder's base folder: not
-// empty, not "." or "..", no separator or control character. windowsRules adds what
+// True when name can be one file or folder name inside the builder's base folder: valid
+// UTF-8, not empty, "." or "..", no separator or control character. windowsRules adds what
 // Windows refuses: a trailing blank or dot, the characters <>:"|?* and device names
-// (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an extension).
+// (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM and LPT with 1-9, ¹, ² or ³, with or without an
+// extension).
 bool IsUsableFileName(std::string_view name, bool windowsRules);
 
 // Addresses handed to the shell, built from the window's fields.

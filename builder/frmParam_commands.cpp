@@ -6,6 +6,7 @@
 #include "deployment.h"
 #include "platform/distribution.h"
 #include "platform/paths.h"
+#include "settings/ini_encoding.h"
 #include "settings/modIni.h"
 #include "text/modLangue.h"
 
@@ -35,9 +36,14 @@ bool IsDeviceName(std::string_view name) {
     // Windows reserves the device names whatever follows a dot, and ignores blanks before it.
     std::string stem = Upper(name.substr(0, name.find('.')));
     while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
-    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
-           stem[3] >= '1' && stem[3] <= '9';
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" ||
+        stem == "CONOUT$")
+        return true;
+    if (!stem.starts_with("COM") && !stem.starts_with("LPT")) return false;
+    // A digit 1-9, or the superscript one, two or three that Windows takes for theirs.
+    const std::string_view number = std::string_view(stem).substr(3);
+    return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\u00B9" ||
+           number == "\u00B2" || number == "\u00B3";
 }
 
 // RFC 6068: everything but the unreserved characters and a few harmless delimiters is
@@ -64,6 +70,8 @@ std::string PercentEncode(std::string_view text) {
 
 bool IsUsableFileName(std::string_view name, bool windowsRules) {
     if (name.empty() || name == "." || name == "..") return false;
+    // Text that is not UTF-8 (a lone surrogate from an edit box) names no file faithfully.
+    if (!EncodeIniText(name, TextEncoding::Utf8)) return false;
     for (const char c : name) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == '/' || c == '\\' || byte < 0x20 || byte == 0x7F) return false;

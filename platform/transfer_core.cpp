@@ -116,6 +116,7 @@ void BasicTransfer::Execute(const std::string& url) {
     redirects_ = 0;
     deadline_ = std::chrono::steady_clock::now() +
                 std::chrono::milliseconds(std::max(limits_.totalTimeoutMs, 0));
+    ArmDeadline(std::max(limits_.totalTimeoutMs, 0) + std::max(limits_.reportGraceMs, 0));
     try {
         url_ = url;
         hopUrl_ = url;
@@ -134,6 +135,13 @@ void BasicTransfer::Execute(const std::string& url) {
         Drop();
         Conclude(kStateError);
     }
+}
+
+void BasicTransfer::DeadlinePassed() {
+    if (phase_ != Phase::Running) return;
+    Warn("Transfer of " + url_ + " failed: no end reported in time");
+    Drop();
+    Report(kStateError);
 }
 
 void BasicTransfer::HopFailed(const std::string& reason) {

@@ -22,6 +22,9 @@ struct Limits {
     std::int64_t maxBodyBytes = 16 * 1024 * 1024;
     int idleTimeoutMs = 60 * 1000;    // no byte for this long ends a transfer
     int totalTimeoutMs = 120 * 1000;  // so a trickling server delays one poll at most
+    // Past its total allowance, a request whose end the platform has not reported within
+    // this much more ends as an error: a lost report must not hold back every later poll.
+    int reportGraceMs = 15 * 1000;
     int maxRedirects = 10;
     // A response head beyond these is broken or hostile (Qt's own parser stops at 100 fields).
     int maxHeaderFields = 100;
@@ -90,6 +93,10 @@ class BasicTransfer : public ITransfer {
     // Runs `call` later from the thread's event loop.
     virtual void Post(std::function<void()> call) = 0;
     virtual void Warn(const std::string& message) = 0;
+    // Calls DeadlinePassed() from the event loop once ms have passed, in place of any earlier
+    // arming: a timer of the platform's, which cannot be lost as a posted report can.
+    virtual void ArmDeadline(int ms) = 0;
+    void DeadlinePassed();
     // Platforms call this from the destructor, before their own members go.
     void Shutdown();
 

@@ -227,6 +227,10 @@ std::optional<std::string> EncodeKeepingTheReading(std::string_view text, TextEn
 
 // Our paths are UTF-8 strings; on Windows a narrow path would be read in the ANSI code page.
 fs::path PathOf(const std::string& utf8) {
+#ifdef _WIN32
+    // Text that is not UTF-8 names no file here (and would throw on conversion): none.
+    if (!IsUtf8(utf8)) return {};
+#endif
     return fs::path(std::u8string_view(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
 }
 
@@ -393,7 +397,9 @@ bool WriteIniValue(std::string_view section, std::string_view key, std::string_v
     if (const char* why = RefusalReason(sectionName, keyName, value)) {
         return Fail(reason, "Refusing to write to " + file + ": " + why);
     }
-    const auto target = ResolveLinks(PathOf(file), reason);
+    const fs::path path = PathOf(file);
+    if (path.empty()) return Fail(reason, "Cannot write " + file + ": not a file name");
+    const auto target = ResolveLinks(path, reason);
     if (!target) return false;
     // Opened for update so that a read-only file is refused, not replaced.
     const FileBytes current = ReadFileBytes(*target, "r+b");

@@ -238,4 +238,11 @@ TEST_F(FileSystemTest_Windows, NamesCrossTheAnsiBoundaryAsUtf8) {
     EXPECT_EQ(Get(accented + "\\d\xC3\xA9j\xC3\xA0.exe"), "x");
 }
 
+// What an edit box holding a lone surrogate gives: text the name checks refuse.
+TEST(WideToUtf8, ALoneSurrogateStaysInvalidText) {
+    EXPECT_EQ(WideToUtf8(std::wstring{L'a', 0xD800, L'b'}),
+              "a\xED\xA0\x80"
+              "b");
+}
+
 }  // namespace

@@ -290,9 +290,9 @@ TEST_F(FrmParamTest, SystemFilesFollowTheCheckBox) {
 
 TEST(IsUsableFileName, RefusedEverywhere) {
     for (const bool windows : {false, true}) {
-        for (const std::string& name :
-             std::vector<std::string>{"", ".", "..", "a/b", "a\\b", "../x", std::string("a\0b", 3),
-                                      "tab\there", "line\nbreak", "del\x7f"})
+        for (const std::string& name : std::vector<std::string>{
+                 "", ".", "..", "a/b", "a\\b", "../x", std::string("a\0b", 3), "tab\there",
+                 "line\nbreak", "del\x7f", "a\xFF", "a\xED\xA0\x80"})
             EXPECT_FALSE(IsUsableFileName(name, windows)) << name << " windows=" << windows;
         for (const std::string name : {"MyTavorin", " Tavorin", "a.b", "Café", "..a"})
             EXPECT_TRUE(IsUsableFileName(name, windows)) << name << " windows=" << windows;
@@ -301,7 +301,8 @@ TEST(IsUsableFileName, RefusedEverywhere) {
 
 TEST(IsUsableFileName, WindowsRules) {
     for (const std::string name : {"CON", "con", "Nul", "aux.txt", "con .txt", "COM1", "lpt9.exe",
-                                   "name.", "name ", "a:b", "a*b", "a?b", "a|b", "a\"b", "<a>"}) {
+                                   "COM\u00B9", "lpt\u00B3.txt", "CONIN$", "conout$.log", "name.",
+                                   "name ", "a:b", "a*b", "a?b", "a|b", "a\"b", "<a>"}) {
         EXPECT_FALSE(IsUsableFileName(name, true)) << name;
         EXPECT_TRUE(IsUsableFileName(name, false)) << name;
     }

@@ -300,6 +300,25 @@ TEST_F(FrmParamRealFolderTest, FailingCopyReportsTheFileAndTheReason) {
     EXPECT_TRUE(shell.exitCode == std::nullopt && Only(log, "shell").empty());
 }
 
+// Names are kept as typed (no look-alike characters), below the base folder; text that is not
+// UTF-8 (a lone surrogate, a stray byte) makes nothing.
+TEST_F(FrmParamRealFolderTest, NamesAreKeptAsTypedAndNothingLeavesTheBaseFolder) {
+    const auto path = [](const std::string& s) {
+        return fs::path(std::u8string(s.begin(), s.end()));
+    };
+    for (const std::string name : {"\u0141\u00f3d\u017a", "..\uff3cx", "a\xED\xA0\x80", "a\xFF"}) {
+        Prepare(name);
+        view.Click(Ctl::cmdSelfMake);  // No to the start
+        if (name.starts_with('a')) continue;
+        EXPECT_EQ(ReadFile(root_ / "Tavorin" / path(name) / path(name + kSuffix)),
+                  "#!/bin/sh\necho copy\n");
+        EXPECT_EQ(ReadFile(root_ / "Tavorin" / path(name) / "Param.ini"),
+                  "[Param]\nPage=http://h/p\nLangue=en\nDelaiInfo=15\n");
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(root_ / "Tavorin"), {}), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(root_), {}), 2);  // with the program's folder
+}
+
 #ifndef _WIN32
 // Every file under folder (links not followed) with its content, links with their target.
 std::map<std::string, std::string> Snapshot(const fs::path& folder) {

@@ -461,6 +461,31 @@ TEST_F(TransferTest, LargeBodiesOfEveryStatusAreDrained) {
     EXPECT_EQ(Fetch(server.url("/broken")), kStateError);
 }
 
+// A platform that never reports a hop's end: its report was lost (a full message queue).
+struct LosingTransfer final : BasicTransfer {
+    LosingTransfer() : BasicTransfer(Limits{}) {}
+    ~LosingTransfer() override { Shutdown(); }
+    void Send(const transfer::Hop&) override { ++sent; }
+    void Drop() override {}
+    void Post(std::function<void()>) override {}
+    void Warn(const std::string&) override {}
+    void ArmDeadline(int ms) override { armedMs = ms; }
+    using BasicTransfer::DeadlinePassed;
+    int sent = 0, armedMs = 0;
+};
+
+TEST(TransferDeadline, ALostReportEndsTheRequestAtItsDeadlineAndPollingGoesOn) {
+    LosingTransfer transfer;
+    std::vector<std::int16_t> states;
+    transfer.StateChanged = [&](std::int16_t state) { states.push_back(state); };
+    transfer.Execute("http://h/p");
+    EXPECT_EQ(transfer.armedMs, Limits{}.totalTimeoutMs + Limits{}.reportGraceMs);
+    transfer.DeadlinePassed();  // the platform's timer
+    EXPECT_EQ(states, std::vector<std::int16_t>{kStateError});
+    transfer.Execute("http://h/p");
+    EXPECT_EQ(transfer.sent, 2);
+}
+
 TEST_F(TransferTest, HandlerFailureOrDestructionLeavesNothingBehind) {
     server.setHandler(
         [](const Request& r) { return r.path == "/hang" ? Reply::silent() : Reply::ok("page"); });

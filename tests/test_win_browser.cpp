@@ -4,6 +4,7 @@
 #include "win_ui_support.h"
 
 namespace {
+const OleSession ole;  // as in the program
 DWORD EmulationValue(const std::wstring& name) {
     DWORD value = 0, size = sizeof value;
     if (RegGetValueW(HKEY_CURRENT_USER,

@@ -75,6 +75,22 @@ TEST(WinTray, IconMessagesReachTheLogicAsTheMouseMessagesTheyCarry) {
     EXPECT_EQ((std::vector<int>{513, 515, 516, 512}), seen);
 }
 
+TEST(WinTray, AnIconMadeDespiteAFailedAddCountsAsAddedOnTheRetry) {
+    std::vector<DWORD> calls;
+    std::vector<bool> available;
+    WinTray tray;
+    // The shell reports the first add failed yet makes the icon: later adds fail, changes work.
+    tray.ShellNotify = [&](DWORD message, NOTIFYICONDATAW*) {
+        calls.push_back(message);
+        return BOOL{message != NIM_ADD};
+    };
+    tray.AvailabilityChanged = [&](bool yes) { available.push_back(yes); };
+    tray.NotifyIcon(kNimAdd, Record("tip"));
+    SendMessageW(tray.hwnd(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_MODIFY}), calls);
+    EXPECT_EQ((std::vector<bool>{false, true}), available);
+}
+
 TEST(WinPopupMenu, ItemsInTheirOrderWithTheCaptionsSet) {
     winui::HostWindow owner;
     WinPopupMenu menu(owner.Get());

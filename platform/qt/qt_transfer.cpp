@@ -23,11 +23,17 @@ QtTransfer::QtTransfer(Limits limits, QObject* parent) : QObject(parent), BasicT
     // No QNetworkDiskCache: its freshness heuristic answers for the server and hides changes.
     manager_.setCache(nullptr);
     deadline_.setSingleShot(true);
+    reportDeadline_.setSingleShot(true);
+    connect(&reportDeadline_, &QTimer::timeout, this, [this] { DeadlinePassed(); });
     connect(&deadline_, &QTimer::timeout, this, [this] {
         if (QNetworkReply* reply = reply_.data())
             abortWith(reply, "not complete within " +
                                  std::to_string(this->limits().totalTimeoutMs / 1000) + " s");
     });
+}
+
+void QtTransfer::ArmDeadline(int ms) {
+    reportDeadline_.start(ms);
 }
 
 QtTransfer::~QtTransfer() {

@@ -21,6 +21,7 @@ class QtTransfer final : public QObject, public transfer::BasicTransfer {
     void Drop() override;
     void Post(std::function<void()> call) override;
     void Warn(const std::string& message) override;
+    void ArmDeadline(int ms) override;
 
     void onMetaData(QNetworkReply* reply);
     void onProgress(QNetworkReply* reply, qint64 received, qint64 total);
@@ -31,7 +32,8 @@ class QtTransfer final : public QObject, public transfer::BasicTransfer {
 
     QNetworkAccessManager manager_;
     QPointer<QNetworkReply> reply_;
-    QTimer deadline_;      // the whole allowance of one request, redirects included
-    std::string failure_;  // why the running reply was aborted
+    QTimer deadline_;        // the whole allowance of one request, redirects included
+    QTimer reportDeadline_;  // that allowance and the grace for its end to be reported
+    std::string failure_;    // why the running reply was aborted
     std::string body_;
 };

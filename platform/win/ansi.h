@@ -40,8 +40,28 @@ inline std::string WideToMultiByte(UINT codePage, std::wstring_view wide) {
 inline std::wstring Utf8ToWide(std::string_view text) {
     return MultiByteToWide(CP_UTF8, text);
 }
+// A lone surrogate (an edit box holds any UTF-16) keeps its own three bytes: invalid UTF-8
+// that every check refuses, rather than a replacement character that would pass for text.
 inline std::string WideToUtf8(std::wstring_view wide) {
-    return WideToMultiByte(CP_UTF8, wide);
+    std::string text;
+    std::size_t done = 0;
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        const auto unit = static_cast<unsigned>(wide[i]);
+        if (unit < 0xD800 || unit > 0xDFFF) continue;
+        const bool paired = unit < 0xDC00 && i + 1 < wide.size() &&
+                            static_cast<unsigned>(wide[i + 1]) >= 0xDC00 &&
+                            static_cast<unsigned>(wide[i + 1]) <= 0xDFFF;
+        if (paired) {
+            ++i;
+            continue;
+        }
+        text += WideToMultiByte(CP_UTF8, wide.substr(done, i - done));
+        text += static_cast<char>(0xE0 | (unit >> 12));
+        text += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (unit & 0x3F));
+        done = i + 1;
+    }
+    return text + WideToMultiByte(CP_UTF8, wide.substr(done));
 }
 
 // Characters the code page lacks become its default character ('?').

@@ -31,19 +31,40 @@ bool NameBefore(const std::string& a, const std::string& b) {
 constexpr DWORD kNotOrdinary =
     FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
+// Paths go to the wide API: through the ANSI code page a name would be changed to its
+// closest characters ("Łódź" to "Lodz", a fullwidth backslash to a real one). A path that is
+// not valid UTF-8 names no file: it becomes an empty path, which every call refuses.
+std::wstring Wide(const std::string& path) {
+    if (path.empty()) return {};
+    const int length = static_cast<int>(path.size());
+    const int wideLength =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), length, nullptr, 0);
+    if (wideLength <= 0 || path.find('\0') != std::string::npos) return {};
+    std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), length, wide.data(),
+                        wideLength);
+    return wide;
+}
+
 DWORD Attributes(const std::string& path) {
-    return GetFileAttributesA(Utf8ToAnsi(path).c_str());
+    const std::wstring wide = Wide(path);
+    return wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
 }
 
 std::string LastErrorText() {
     return ErrorText(GetLastError());
 }
 
+bool Unstorable(const std::string& path, std::string& reason) {
+    reason = path.empty() ? "no file name" : "the name has characters a file name cannot hold";
+    return false;
+}
+
 // Volume serial and file index: the file's identity whatever path names it.
 bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
-    const HANDLE file = CreateFileA(Utf8ToAnsi(path).c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE file =
+        CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     const bool ok = GetFileInformationByHandle(file, &info) != 0;
     CloseHandle(file);
@@ -87,14 +108,15 @@ class WindowsFileSystem final : public IFileSystem {
 
     std::string FindFirstFile(const std::string& folder, const std::string& prefix,
                               const std::string& suffix) override {
-        const std::string pattern = Utf8ToAnsi(JoinPath(folder, prefix + "*" + suffix));
-        WIN32_FIND_DATAA found{};
-        const HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+        const std::wstring pattern = Wide(JoinPath(folder, prefix + "*" + suffix));
+        if (pattern.empty()) return {};
+        WIN32_FIND_DATAW found{};
+        const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
         if (search == INVALID_HANDLE_VALUE) return {};
         std::vector<std::string> names;
         do {
             if (found.dwFileAttributes & kNotOrdinary) continue;
-            const std::string name = AnsiToUtf8(found.cFileName);
+            const std::string name = WideToUtf8(found.cFileName);
             // The pattern also matches short 8.3 names ("uninstall.exe1" as UNINST~1.EXE):
             // only the real name counts.
             if (name.size() < prefix.size() + suffix.size() ||
@@ -103,7 +125,7 @@ class WindowsFileSystem final : public IFileSystem {
                                   suffix))
                 continue;
             names.push_back(name);
-        } while (FindNextFileA(search, &found));
+        } while (FindNextFileW(search, &found));
         FindClose(search);
         if (names.empty()) return {};
         return *std::min_element(names.begin(), names.end(), NameBefore);
@@ -117,7 +139,9 @@ class WindowsFileSystem final : public IFileSystem {
     }
 
     bool CreateFolder(const std::string& path, std::string& reason) override {
-        if (CreateDirectoryA(Utf8ToAnsi(path).c_str(), nullptr)) return true;
+        const std::wstring wide = Wide(path);
+        if (wide.empty()) return Unstorable(path, reason);
+        if (CreateDirectoryW(wide.c_str(), nullptr)) return true;
         reason = LastErrorText();
         return false;
     }
@@ -125,17 +149,19 @@ class WindowsFileSystem final : public IFileSystem {
     bool CopyFile(const std::string& from, const std::string& to, std::string& reason) override {
         if (SameFile(from, to)) return true;
         // Copy beside, then rename: a running or half-copied target is never truncated.
-        const std::string temporary = to + ".part" + std::to_string(GetCurrentProcessId());
-        const std::string ansiTemporary = Utf8ToAnsi(temporary);
-        if (!CopyFileA(Utf8ToAnsi(from).c_str(), ansiTemporary.c_str(), FALSE)) {
+        const std::wstring source = Wide(from), target = Wide(to);
+        if (source.empty()) return Unstorable(from, reason);
+        if (target.empty()) return Unstorable(to, reason);
+        const std::wstring temporary = target + L".part" + std::to_wstring(GetCurrentProcessId());
+        if (!CopyFileW(source.c_str(), temporary.c_str(), FALSE)) {
             reason = LastErrorText();
-            DeleteFileA(ansiTemporary.c_str());
+            DeleteFileW(temporary.c_str());
             return false;
         }
-        if (!MoveFileExA(ansiTemporary.c_str(), Utf8ToAnsi(to).c_str(),
+        if (!MoveFileExW(temporary.c_str(), target.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             reason = LastErrorText();
-            DeleteFileA(ansiTemporary.c_str());
+            DeleteFileW(temporary.c_str());
             return false;
         }
         return true;

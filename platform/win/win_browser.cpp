@@ -316,6 +316,12 @@ class WinBrowser::Site final : public IOleClientSite,
     WinBrowser* owner_;
 };
 
+OleSession::OleSession() : initialized_(SUCCEEDED(OleInitialize(nullptr))) {}
+
+OleSession::~OleSession() {
+    if (initialized_) OleUninitialize();
+}
+
 WinBrowser::WinBrowser(HWND parent, const CLSID* clsid)
     : parent_(parent), clsid_(clsid ? *clsid : CLSID_WebBrowser) {}
 
@@ -341,7 +347,6 @@ bool WinBrowser::EnsureControl() {
     if (failed_ || !parent_ || !IsWindow(parent_)) return false;
     // Read by the system when the control is made; the user may have removed it meanwhile.
     WriteBrowserEmulation();
-    if (!oleInitialized_) oleInitialized_ = SUCCEEDED(OleInitialize(nullptr));
 
     failed_ = true;
     site_ = ComPtr<Site>(new Site(this));
@@ -396,8 +401,6 @@ void WinBrowser::Destroy() {
     control_.Reset();
     if (site_) site_->Forget();
     site_.Reset();
-    if (oleInitialized_) OleUninitialize();
-    oleInitialized_ = false;
     failed_ = false;
 }
 

@@ -17,6 +17,19 @@ struct IOleObject;
 struct IOleInPlaceObject;
 struct IWebBrowser2;
 
+// OLE for the program's thread from start to end: the browsers' controls, their timers and
+// the shell's calls need it for as long as any of them may live. One, made before them all.
+class OleSession {
+  public:
+    OleSession();
+    ~OleSession();
+    OleSession(const OleSession&) = delete;
+    OleSession& operator=(const OleSession&) = delete;
+
+  private:
+    bool initialized_;
+};
+
 // The control is made at the first Navigate, so a window that never shows a page pays
 // nothing for it. When it cannot be made, Navigate does nothing and the parent window
 // simply stays empty.
@@ -67,7 +80,6 @@ class WinBrowser final : public IBrowser {
     ComPtr<IHTMLDocument2> document_;
     DWORD documentCookie_ = 0;
     bool failed_ = false;
-    bool oleInitialized_ = false;
     bool attached_ = false;
     bool hasRect_ = false;
     TwipsRect rect_;

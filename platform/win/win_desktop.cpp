@@ -8,12 +8,13 @@ const wchar_t* OrNull(const std::wstring& text) {
 }
 }  // namespace
 
+// Not the value of sign-in (the screen device's), which stays after the scaling changes.
 int WinDesktop::ScreenWidthTwips() {
-    return twips::FromPixels(GetSystemMetrics(SM_CXSCREEN), twips::DpiOf(nullptr));
+    return twips::FromPixels(GetSystemMetrics(SM_CXSCREEN), twips::DpiOf(placed_));
 }
 
 int WinDesktop::ScreenHeightTwips() {
-    return twips::FromPixels(GetSystemMetrics(SM_CYSCREEN), twips::DpiOf(nullptr));
+    return twips::FromPixels(GetSystemMetrics(SM_CYSCREEN), twips::DpiOf(placed_));
 }
 
 void WinDesktop::SetMousePointer(int pointer) {
@@ -46,8 +47,20 @@ void WinShell::ShellExecute(const std::string& operation, const std::string& fil
                   showCommand);
 }
 
+void WinShell::EndProcess(int exitCode) {
+    // Not ExitProcess: it takes the loader's and the C runtime's locks, which a download's
+    // worker thread may hold right now, and would then wait for ever. Nothing is left to
+    // flush: settings are written and closed when they change, the icon is already gone.
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
+    ExitProcess(static_cast<UINT>(exitCode));  // only if termination was refused
+}
+
 int WinMessageBox::MsgBox(const std::string& text, int style) {
     // Modal for the whole program, as a message box of its own windows, and in front.
-    return MessageBoxW(nullptr, Utf8ToWide(text).c_str(), L"Quorvellis",
-                       static_cast<UINT>(style) | MB_TASKMODAL | MB_SETFOREGROUND);
+    const int answer = MessageBoxW(nullptr, Utf8ToWide(text).c_str(), L"Quorvellis",
+                                   static_cast<UINT>(style) | MB_TASKMODAL | MB_SETFOREGROUND);
+    // A close request from outside ("close this program" tools ask every window) closes a
+    // Yes/No box without an answer: that is not a Yes.
+    if (answer == IDCANCEL && (static_cast<UINT>(style) & MB_TYPEMASK) == MB_YESNO) return IDNO;
+    return answer;
 }

@@ -9,7 +9,9 @@
 
 class WinDesktop final : public IDesktop {
   public:
-    explicit WinDesktop(MessageLoop& loop) : loop_(loop) {}
+    // The screen is measured in twips at the dots per inch of placed, the window placed on
+    // it: the window converts its own twips with that value, so both agree at any scaling.
+    explicit WinDesktop(MessageLoop& loop, HWND placed = nullptr) : loop_(loop), placed_(placed) {}
     int ScreenWidthTwips() override;
     int ScreenHeightTwips() override;
     void SetMousePointer(int pointer) override;
@@ -17,6 +19,7 @@ class WinDesktop final : public IDesktop {
 
   private:
     MessageLoop& loop_;
+    HWND placed_;
 };
 
 // Timer1 on SetTimer, ticking into a message-only window of its own.
@@ -35,7 +38,7 @@ class WinShell final : public IShell {
                       const std::string& parameters, const std::string& directory,
                       int showCommand) override;
     // The process's own windows and hosted controls go with it; nothing runs after.
-    void EndProcess(int exitCode) override { ExitProcess(static_cast<UINT>(exitCode)); }
+    void EndProcess(int exitCode) override;
 };
 
 class WinMessageBox final : public IMessageBox {

@@ -173,9 +173,16 @@ LRESULT WinNotifierWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         case WM_SHOWWINDOW:
             if (VisibilityChanged) VisibilityChanged(wParam != FALSE);
             break;
-        case WM_CLOSE:
-            if (QueryUnload && QueryUnload()) return 0;
+        case WM_CLOSE: {
+            // A close request from outside may come again while the question is open (its
+            // box serves messages): one question is enough.
+            if (asking_) return 0;
+            asking_ = true;
+            const bool keep = QueryUnload && QueryUnload();
+            asking_ = false;
+            if (keep) return 0;
             break;
+        }
         case WM_QUERYENDSESSION:
             return QueryUnload && QueryUnload() ? FALSE : TRUE;
         case WM_ENDSESSION:

@@ -56,4 +56,5 @@ class WinNotifierWindow final : public Win32Window, public IWindow {
     TwipsRect mini_;
     bool trayless_ = false;
     bool minimized_ = false;  // asked for while hidden: takes effect if shown still asked so
+    bool asking_ = false;     // the quit question of a close request is open
 };

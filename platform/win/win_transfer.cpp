@@ -17,6 +17,7 @@ namespace {
 
 constexpr UINT kPostedMessage = WM_APP + 1;
 constexpr UINT kHopEndedMessage = WM_APP + 2;
+constexpr UINT_PTR kDeadlineTimer = 1;
 constexpr wchar_t kWindowClass[] = L"TavorinTransfer";
 constexpr DWORD kMaxUrl = 2084;  // INTERNET_MAX_URL_LENGTH, which winhttp.h lacks
 
@@ -296,6 +297,10 @@ void WinTransfer::Post(std::function<void()> call) {
     if (!window_ || !PostMessageW(window_, kPostedMessage, 0, 0)) posted_.pop_back();
 }
 
+void WinTransfer::ArmDeadline(int ms) {
+    if (window_) SetTimer(window_, kDeadlineTimer, static_cast<UINT>(ms), nullptr);
+}
+
 void WinTransfer::Send(const transfer::Hop& hop) {
     if (!window_ || !session_) {
         Post([this] { HopFailed("WinHTTP is not available"); });
@@ -354,6 +359,11 @@ std::intptr_t __stdcall WinTransfer::WindowProc(HWND__* window, unsigned message
         const std::function<void()> call = std::move(self->posted_.front());
         self->posted_.pop_front();
         call();
+        return 0;
+    }
+    if (self && message == WM_TIMER && wParam == kDeadlineTimer) {
+        KillTimer(window, kDeadlineTimer);
+        self->DeadlinePassed();
         return 0;
     }
     if (self && message == kHopEndedMessage) {

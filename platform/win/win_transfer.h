@@ -30,6 +30,7 @@ class WinTransfer final : public transfer::BasicTransfer {
     void Drop() override;
     void Post(std::function<void()> call) override;
     void Warn(const std::string& message) override;
+    void ArmDeadline(int ms) override;
 
     static std::intptr_t __stdcall WindowProc(HWND__* window, unsigned message,
                                               std::uintptr_t wParam, std::intptr_t lParam);

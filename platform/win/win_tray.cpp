@@ -42,7 +42,7 @@ WinTray::WinTray() {
 WinTray::~WinTray() {
     if (!record_) return;
     NOTIFYICONDATAW wide = WideTrayRecord(*record_, hwnd(), kCallbackMessage);
-    Shell_NotifyIconW(NIM_DELETE, &wide);
+    ShellNotify(NIM_DELETE, &wide);
 }
 
 bool WinTray::NotifyIcon(std::uint32_t message, const TrayIconData& data) {
@@ -50,8 +50,8 @@ bool WinTray::NotifyIcon(std::uint32_t message, const TrayIconData& data) {
         KillTimer(hwnd(), kRetryTimer);
         NOTIFYICONDATAW wide = WideTrayRecord(data, hwnd(), kCallbackMessage);
         record_.reset();
-        shown_ = false;
-        return Shell_NotifyIconW(NIM_DELETE, &wide) != FALSE;
+        shown_ = tried_ = false;
+        return ShellNotify(NIM_DELETE, &wide) != FALSE;
     }
     if (message != kNimAdd) return false;
     record_ = data;
@@ -64,11 +64,17 @@ bool WinTray::NotifyIcon(std::uint32_t message, const TrayIconData& data) {
 
 bool WinTray::Add() {
     NOTIFYICONDATAW wide = WideTrayRecord(*record_, hwnd(), kCallbackMessage);
-    shown_ = Shell_NotifyIconW(NIM_ADD, &wide) != FALSE;
+    // A busy shell can report a failed add after its time-out and add the icon all the same;
+    // every later add of that icon then fails. An icon that takes a change exists.
+    shown_ = (tried_ && ShellNotify(NIM_MODIFY, &wide)) || ShellNotify(NIM_ADD, &wide);
+    tried_ = true;
     return shown_;
 }
 
 LRESULT WinTray::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    // "Close this program" tools ask every top-level window to close; the question is the
+    // notification window's to ask, and this window must live on to keep the icon.
+    if (message == WM_CLOSE) return 0;
     if (message == kCallbackMessage) {
         if (MouseMessage) MouseMessage(static_cast<int>(LOWORD(lParam)));
         return 0;

@@ -19,6 +19,8 @@ class WinTray final : public Win32Window, public ITray {
 
     // Told when the icon could not be added (false), and when a later try succeeded (true).
     std::function<void(bool available)> AvailabilityChanged;
+    // The shell's call; tests put a slow or failing shell in its place.
+    std::function<BOOL(DWORD message, NOTIFYICONDATAW* data)> ShellNotify = Shell_NotifyIconW;
 
   protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -29,6 +31,7 @@ class WinTray final : public Win32Window, public ITray {
     UINT taskbarCreated_ = 0;
     std::optional<TrayIconData> record_;  // the icon the logic registered and not deleted
     bool shown_ = false;
+    bool tried_ = false;  // an add was asked for: the shell may have made the icon anyway
 };
 
 // mnuMenu: a pop-up menu with the items in their fixed order and their stored captions.

@@ -223,6 +223,46 @@ class WineTest(unittest.TestCase):
         harness.keys("m", "o", "r", "e")
         self.assertEqual(typed.strip(), notepad_text(), self.why("a click did not activate it"))
 
+    def test_window_at_its_corner_at_every_scaling(self):
+        scaling = ["reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t",
+                   "REG_DWORD", "/f", "/d"]
+        self.addCleanup(wine, *scaling, "96")
+        screen_w, screen_h = harness.screen_size()
+        for dpi in (120, 144, 192):
+            wine(*scaling, str(dpi))
+            self.launch(f"[Param]\r\nPage={self.server.url('/info')}\r\nLangue=en\r\n")
+            px = lambda twips: round(twips * dpi / 1440)  # noqa: E731
+            info = harness.wait_for(lambda: next(
+                (i for i in harness.visible_windows(CLASS).values() if i["width"] == px(7800)),
+                None), 30)
+            self.assertTrue(info, self.why(f"no window at {dpi} dpi"))
+            self.assertLessEqual(abs(info["x"] - screen_w + px(7800 - 500)), 1, dpi)
+            self.assertLessEqual(abs(info["y"] - screen_h + px(5160 + 800)), 1, dpi)
+            self.program.cleanup()
+
+    def test_close_requests_from_outside_ask_once_and_no_keeps_the_icon(self):
+        """taskkill without /F asks every top-level window to close, the question's box too."""
+        self.launch(f"[Param]\r\nPage={self.server.url('/info')}\r\nLangue=en\r\n")
+        self.wait_shown()  # by the first download
+        boxes = lambda: [w for w, i in harness.visible_windows(CLASS).items()  # noqa: E731
+                         if i["title"] == "Quorvellis"]
+        kill = lambda: self.addCleanup(subprocess.Popen(  # noqa: E731
+            [WINE, "taskkill", "/IM", "Tavorin.exe"], stdout=subprocess.DEVNULL).wait, 20)
+        kill()
+        self.assertTrue(harness.wait_for(boxes, 15), self.why("no quit question"))
+        kill()  # again while asked: no second question, and not taken for a Yes
+        time.sleep(2)
+        self.assertLessEqual(len(boxes()), 1, self.why("asked twice"))
+        self.assertIsNone(self.program.process.poll(), self.why("taken for a Yes"))
+        for box in boxes():
+            harness.activate(box)
+            harness.keys("Return")  # No, the default button
+        self.click_tray(until=lambda: not self.shown())  # the icon is there and answers
+        kill()
+        self.assertTrue(harness.wait_for(boxes, 15), self.why("no quit question"))
+        harness.activate(boxes()[0])
+        self.assertEqual(0, harness.answer_yes(self.program.process), self.why("Yes"))
+
     def builder_window(self):
         for wid, info in harness.visible_windows(CLASS).items():
             if info["title"] == "Tavorin" and info["width"] > 600:
