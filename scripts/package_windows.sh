@@ -9,13 +9,13 @@ build=${WIN_BUILD_DIR:-build-windows}
 scripts/deps.sh windows
 [ -f "$build/CMakeCache.txt" ] || WIN_BUILD_DIR=$build scripts/build_windows.sh
 cmake --build "$build" -j"$(nproc)" --target Tavorin >/dev/null
-root=$(pwd)
-defines=(-DBUILD_NSH="$root/$build/generated/build.nsh")
+build=$(cd "$build" && pwd)
+defines=(-DBUILD_NSH="$build/generated/build.nsh")
 [ -n "${SETUP_VERSION:-}" ] && defines+=(-DVERSION="$SETUP_VERSION")
 version=${SETUP_VERSION:-$(sed -n 's/^ *!define VERSION "\(.*\)"$/\1/p' "$build/generated/build.nsh")}
 if [ $# -eq 0 ]; then
   name=Tavorin
-  defines+=(-DPROGRAM="$root/$build/Tavorin.exe")
+  defines+=(-DPROGRAM="$build/Tavorin.exe")
 else
   folder=$(cd "$1" && pwd)
   programs=("$folder"/*.exe)
@@ -26,7 +26,7 @@ else
   [ -f "$folder/Info.ico" ] && defines+=(-DICON="$folder/Info.ico")
   [ -f "$folder/Param.ini" ] && defines+=(-DPARAM="$folder/Param.ini")
 fi
-out="$root/$build/$name-$version-setup.exe"
+out="$build/$name-$version-setup.exe"
 makensis -V2 -WX -INPUTCHARSET UTF8 -DNAME="$name" -DOUTFILE="$out" "${defines[@]}" \
   packaging/windows/setup.nsi
 echo "Built $out"

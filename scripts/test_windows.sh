@@ -51,5 +51,8 @@ source scripts/desktop.sh
 desktop_start 1920x1080 fixedtray
 trap 'desktop_stop; cleanup' EXIT
 TAVORIN_WINE="$wine" timeout 540 python3 tests/e2e/test_windows.py "$build/Tavorin.exe"
+echo "== windows: the setups under Wine"
+TAVORIN_WINE="$wine" WIN_BUILD_DIR="$build" timeout 540 \
+  python3 tests/e2e/test_windows_setup.py "$build/Tavorin.exe"
 echo "== windows: build $((built - start)) s, unit tests under Wine $((unit - built)) s," \
   "end to end $((SECONDS - unit)) s"

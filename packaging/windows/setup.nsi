@@ -146,15 +146,27 @@ FunctionEnd
 ; Moves the old file aside and the new one in; $R9 names the first file that failed.
 !macro SwapIn FILE
   ${If} $R9 == ""
-    ClearErrors
+    StrCpy $R8 1
     ${If} ${FileExists} "$INSTDIR\${FILE}"
-      Delete "$INSTDIR\${FILE}.old"
-      Rename "$INSTDIR\${FILE}" "$INSTDIR\${FILE}.old"
+      ; Whoever holds it without sharing its deletion stops the rename (checked first:
+      ; Wine renames such a file all the same).
+      System::Call 'kernel32::CreateFileW(w "$INSTDIR\${FILE}", i 0x10000, i 7, p 0, i 3, i 0, p 0) p .r0'
+      ${If} $0 P= -1
+        StrCpy $R8 0
+      ${Else}
+        System::Call 'kernel32::CloseHandle(p r0)'
+        Delete "$INSTDIR\${FILE}.old"
+        ClearErrors
+        Rename "$INSTDIR\${FILE}" "$INSTDIR\${FILE}.old"
+        ${IfThen} ${Errors} ${|} StrCpy $R8 0 ${|}
+      ${EndIf}
     ${EndIf}
-    ${IfNot} ${Errors}
+    ${If} $R8 = 1
+      ClearErrors
       Rename "$INSTDIR\${FILE}.new" "$INSTDIR\${FILE}"
+      ${IfThen} ${Errors} ${|} StrCpy $R8 0 ${|}
     ${EndIf}
-    ${IfThen} ${Errors} ${|} StrCpy $R9 "$INSTDIR\${FILE}" ${|}
+    ${IfThen} $R8 = 0 ${|} StrCpy $R9 "$INSTDIR\${FILE}" ${|}
   ${EndIf}
 !macroend
 
