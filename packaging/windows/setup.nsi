@@ -300,12 +300,15 @@ FunctionEnd
 
 ; The uninstaller runs either in place (started with _?=) or, as NSIS makes it, as a copy of
 ; itself in a folder of its own under %TEMP%. Neither can delete its own file: a hidden
-; command processor removes it and its folder once this process has ended.
+; command processor removes it, then its folder if empty, once this process has ended. The
+; file is marked hidden first and only a hidden file goes: a setup run at once into the same
+; folder keeps its new uninstaller (and the program never takes a hidden one for its own).
 Function un.StartCleaner
   ${If} $CleanerStarted != 1
     StrCpy $CleanerStarted 1
     SetOutPath "$TEMP"
-    ExecShell "open" "$SYSDIR\cmd.exe" '/d /q /c "for /l %i in (1,1,120) do (ping -n 2 127.0.0.1 >nul & del /f /q "$EXEPATH" 2>nul & rd "$EXEDIR" 2>nul & if not exist "$EXEPATH" exit)"' SW_HIDE
+    SetFileAttributes "$EXEPATH" HIDDEN
+    ExecShell "open" "$SYSDIR\cmd.exe" '/d /q /c "for /l %i in (1,1,120) do (ping -n 2 127.0.0.1 >nul & del /f /q /a:h "$EXEPATH" 2>nul & if not exist "$EXEPATH" (rd "$EXEDIR" 2>nul & exit))"' SW_HIDE
   ${EndIf}
 FunctionEnd
 

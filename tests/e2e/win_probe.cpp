@@ -23,8 +23,7 @@ int main(int argc, char** argv) {
     if (argc < 2) return 2;
     const std::string title = argv[1];
     if (title == "hold" && argc == 3) {
-        const std::string path = argv[2];
-        if (CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr) ==
+        if (CreateFileA(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr) ==
             INVALID_HANDLE_VALUE)
             return 1;
         std::puts("held");
