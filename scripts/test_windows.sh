@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds Tavorin.exe, the core library and its tests for Windows (mingw-w64), runs the
-# tests under Wine, headless, in a throw-away Wine prefix, then drives Tavorin.exe under Wine
-# on a private virtual desktop. scripts/test.sh calls it last.
+# tests under Wine, headless, in a throw-away Wine prefix, then drives Tavorin.exe and its
+# setups (scripts/package_windows.sh) under Wine on a private virtual desktop.
+# scripts/test.sh calls it last.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
