@@ -21,6 +21,8 @@ SetCompressor /SOLID lzma
 Name "${NAME}"
 OutFile "${OUTFILE}"
 InstallDir "$LOCALAPPDATA\Programs\${NAME}"
+; An upgrade goes where the copy is (a first install may have been given /D=).
+InstallDirRegKey HKCU "Software\Microsoft\Windows\CurrentVersion\Uninstall\${NAME}" "InstallLocation"
 BrandingText "${PUBLISHER}"
 
 !define EXE "${NAME}.exe"
@@ -48,6 +50,7 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_NODESC
 !define MUI_FINISHPAGE_RUN "$INSTDIR\${EXE}"
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishShow
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
@@ -290,6 +293,13 @@ SectionEnd
 Section "$(LoginSection)" SecLogin
   WriteRegStr HKCU "${RUN_KEY}" "${NAME}" '"$INSTDIR\${EXE}"'
 SectionEnd
+
+Function FinishShow
+  ; Started again already: another start would only pop its window up.
+  ${If} $WasRunning = 1
+    SendMessage $mui.FinishPage.Run ${BM_SETCHECK} ${BST_UNCHECKED} 0
+  ${EndIf}
+FunctionEnd
 
 Function .onInstSuccess
   ; Unticked on the wizard's page: an earlier install's start at login goes too.
