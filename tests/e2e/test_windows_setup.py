@@ -23,8 +23,11 @@ def values(key):
 
 
 def run(*command):
-    return subprocess.run([tw.WINE, *command], stdout=subprocess.DEVNULL,
-                          stderr=subprocess.DEVNULL, timeout=120).returncode
+    """Exit code and output (a file: the programs it starts may outlive it)."""
+    with tempfile.TemporaryFile() as out:
+        code = subprocess.run([tw.WINE, *command], stdout=out, stderr=out, timeout=120).returncode
+        out.seek(0)
+        return code, out.read().decode(errors="replace")
 
 
 def running(name):
@@ -60,7 +63,7 @@ class SetupTest(tw.WineTest):
         return re.search(r"^Built (.*)$", built.stdout, re.M).group(1)
 
     def install(self, setup, name, expect=0):
-        self.assertEqual(expect, run(setup, "/S"), setup)
+        self.assertEqual(expect, *run(setup, "/S"))
         self.addCleanup(self.remove_quietly, name)
         return tw.prefix_path(values(rf"{KEYS}\Uninstall\{name}")["InstallLocation"])
 
@@ -68,7 +71,7 @@ class SetupTest(tw.WineTest):
         for pid in running(f"{name}.exe") if kill else []:
             os.kill(pid, 9)
         command = values(rf"{KEYS}\Uninstall\{name}").get("QuietUninstallString")
-        return command and run(*re.match(r'"([^"]+)" (\S+) (.*)$', command).groups())
+        return command and run(*re.match(r'"([^"]+)" (\S+) (.*)$', command).groups())[0]
 
     def start_at_login(self, name):
         process = subprocess.Popen([tw.WINE, values(rf"{KEYS}\Run")[name].strip('"')],
