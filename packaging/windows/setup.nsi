@@ -151,18 +151,11 @@ FunctionEnd
   ${If} $R9 == ""
     StrCpy $R8 1
     ${If} ${FileExists} "$INSTDIR\${FILE}"
-      ; Whoever holds it without sharing its deletion stops the rename (checked first:
-      ; Wine renames such a file all the same).
-      System::Call 'kernel32::CreateFileW(w "$INSTDIR\${FILE}", i 0x10000, i 7, p 0, i 3, i 0, p 0) p .r0'
-      ${If} $0 P= -1
-        StrCpy $R8 0
-      ${Else}
-        System::Call 'kernel32::CloseHandle(p r0)'
-        Delete "$INSTDIR\${FILE}.old"
-        ClearErrors
-        Rename "$INSTDIR\${FILE}" "$INSTDIR\${FILE}.old"
-        ${IfThen} ${Errors} ${|} StrCpy $R8 0 ${|}
-      ${EndIf}
+      ; Whoever holds it open without sharing its deletion stops the rename.
+      Delete "$INSTDIR\${FILE}.old"
+      ClearErrors
+      Rename "$INSTDIR\${FILE}" "$INSTDIR\${FILE}.old"
+      ${IfThen} ${Errors} ${|} StrCpy $R8 0 ${|}
     ${EndIf}
     ${If} $R8 = 1
       ClearErrors

@@ -23,8 +23,7 @@ def values(key):
 
 
 def run(*command):
-    """Exit code and output (a file: the programs it starts may outlive it)."""
-    with tempfile.TemporaryFile() as out:
+    with tempfile.TemporaryFile() as out:  # not a pipe: what it starts may outlive it
         code = subprocess.run([tw.WINE, *command], stdout=out, stderr=out, timeout=120).returncode
         out.seek(0)
         return code, out.read().decode(errors="replace")
