@@ -1,4 +1,5 @@
 """The Windows setups under Wine. Usage: test_windows_setup.py build-windows/Tavorin.exe"""
+import contextlib
 import filecmp
 import os
 import re
@@ -31,8 +32,11 @@ def run(*command):
 
 def running(name):
     ours = f"WINEPREFIX={os.environ['WINEPREFIX']}".encode()  # not other prefixes' programs
-    return [pid for pid in harness.processes_named(name)
-            if ours in Path(f"/proc/{pid}/environ").read_bytes().split(b"\0")]
+
+    def in_ours(pid):
+        with contextlib.suppress(OSError):  # gone meanwhile
+            return ours in Path(f"/proc/{pid}/environ").read_bytes().split(b"\0")
+    return [pid for pid in harness.processes_named(name) if in_ours(pid)]
 
 
 class SetupTest(tw.WineTest):
@@ -79,8 +83,7 @@ class SetupTest(tw.WineTest):
         return process
 
     def assert_installed(self, name, files, version="0.1.0"):
-        found = values(rf"{KEYS}\Uninstall\{name}")
-        folder = found["InstallLocation"]
+        folder = (found := values(rf"{KEYS}\Uninstall\{name}"))["InstallLocation"]
         here = tw.prefix_path(folder)
         self.assertTrue(folder.endswith(rf"\AppData\Local\Programs\{name}"), folder)
         self.assertEqual(sorted(files + [f"{name}.exe", "unins000.exe"]), sorted(os.listdir(here)))
@@ -117,7 +120,6 @@ class SetupTest(tw.WineTest):
         self.assertTrue(harness.wait_for(self.polls, 30), "installed program: no poll")
         self.wait_shown()
         self.click_tray(until=lambda: not self.shown())
-        # A second start of the same copy shows the running one's window and ends.
         self.assertEqual(0, self.start_at_login("Tavorin").wait(30))
         self.assertTrue(harness.wait_for(self.shown, 10), "second start showed no window")
         self.assertEqual(1, len(running("Tavorin.exe")))
@@ -152,7 +154,6 @@ class SetupTest(tw.WineTest):
         self.assertEqual(changed, param.read_bytes())
         self.assertTrue(harness.wait_for(lambda: set(running("Newsy.exe")) - set(before), 20))
 
-        # A file held open by another program: the setup says so and changes nothing.
         holder = subprocess.Popen([tw.WINE, Path(tw.EXECUTABLE).parent / "tests/win_probe.exe",
                                    "hold", values(rf"{KEYS}\Uninstall\Newsy")["InstallLocation"]
                                    + r"\Newsy.exe"], stdout=subprocess.PIPE, text=True)
@@ -166,7 +167,6 @@ class SetupTest(tw.WineTest):
         self.start_at_login("Newsy")
         self.assertTrue(harness.wait_for(lambda: len(self.polls("/copy")) > polled, 30))
 
-        # Removing one copy leaves the other whole.
         self.assertEqual(0, self.remove_quietly("Newsy", kill=False))
         removed()
         self.assert_installed("Tavorin", [])
