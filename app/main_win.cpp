@@ -1,21 +1,27 @@
 // The Windows program: the Win32 layer wired to the logic, one message loop on one thread.
 #include "notifier/frmMenu.h"
 #include "platform/file_system.h"
+#include "platform/paths.h"
 #include "platform/user_key_store.h"
 #include "platform/win/message_loop.h"
 #include "platform/win/win_browser.h"
 #include "platform/win/win_desktop.h"
 #include "platform/win/win_notifier_window.h"
 #include "platform/win/win_param_host.h"
+#include "platform/win/win_single_instance.h"
 #include "platform/win/win_transfer.h"
 #include "platform/win/win_tray.h"
 
 // The program reads no command-line arguments.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    auto fileSystem = MakeFileSystem();
+    // A copy already running has been asked to show its window: nothing more to do here.
+    WinSingleInstance instance(JoinPath(fileSystem->ProgramFolder(), fileSystem->ExeName()));
+    if (!instance.Claim()) return 0;
+
     const OleSession ole;
     MessageLoop loop;
     auto userKeys = MakeUserKeyStore();
-    auto fileSystem = MakeFileSystem();
     SharedSettings settings;
 
     WinNotifierWindow window;
@@ -46,11 +52,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         window.SetTrayless(!available);
         if (!available) form.mnuShow_Click();
     };
-    // The session ends without having asked (or after a Yes elsewhere): no ghost icon.
+    // The session ends without having asked (or after a Yes elsewhere), or our setup is
+    // about to replace or remove the program: no question, no ghost icon.
     window.SessionEnding = [&] {
         tray.NotifyIcon(kNimDelete, form.TrayIcon);
         shell.EndProcess(0);
     };
+    instance.EndRequested = window.SessionEnding;
+    instance.ShowRequested = [&] { form.mnuShow_Click(); };
     form.Form_Load();
     const int code = loop.Run();
     // However the loop ended, Quit's ending: no icon left behind, no wait on a download's locks.

@@ -14,8 +14,8 @@ test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format imagema
   dbus-daemon dbus-x11 xfce4-panel lintian appstream desktop-file-utils)
 # The Debian package (scripts/package.sh); imagemagick: the icons of a copy's package.
 package=(dpkg-dev lintian imagemagick)
-# The Windows cross build and its tests under Wine (scripts/test_windows.sh).
-windows=(cmake ninja-build g++-mingw-w64-x86-64 wine64 wine googletest python3
+# The Windows cross build, its setup (nsis) and their tests under Wine (scripts/test_windows.sh).
+windows=(cmake ninja-build g++-mingw-w64-x86-64 wine64 wine googletest python3 nsis
          xvfb xauth openbox trayer x11-utils xdotool)
 
 wanted=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds Tavorin.exe, the core library and its tests for Windows (mingw-w64), runs the
-# tests under Wine, headless, in a throw-away Wine prefix, then drives Tavorin.exe under Wine
-# on a private virtual desktop. scripts/test.sh calls it last.
+# tests under Wine, headless, in a throw-away Wine prefix, then drives Tavorin.exe and its
+# setups (scripts/package_windows.sh) under Wine on a private virtual desktop.
+# scripts/test.sh calls it last.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -51,5 +52,8 @@ source scripts/desktop.sh
 desktop_start 1920x1080 fixedtray
 trap 'desktop_stop; cleanup' EXIT
 TAVORIN_WINE="$wine" timeout 540 python3 tests/e2e/test_windows.py "$build/Tavorin.exe"
+echo "== windows: the setups under Wine"
+TAVORIN_WINE="$wine" WIN_BUILD_DIR="$build" timeout 540 \
+  python3 tests/e2e/test_windows_setup.py "$build/Tavorin.exe"
 echo "== windows: build $((built - start)) s, unit tests under Wine $((unit - built)) s," \
   "end to end $((SECONDS - unit)) s"
