@@ -367,21 +367,15 @@ void WinParamWindow::Place(Ctl control) {
                    TRUE);
         return;
     }
-    TwipsRect rect = rects_[Index(control)];
-    if (design.tab >= 0) {
-        const TwipsRect& tabs = Design(Ctl::SSTab1).rect;
-        rect.Left += tabs.Left;
-        rect.Top += tabs.Top;
-    }
-    int height = twips::ToPixels(rect.Height, dpi_);
+    const RECT box = PixelRect(control);
+    int height = box.bottom - box.top;
     if (design.kind == CtlKind::Line) height = 2;
     // A drop-down list's height includes its opened list.
     if (design.kind == CtlKind::ComboList) {
         const auto item = SendMessageW(Control(control), CB_GETITEMHEIGHT, 0, 0);
         height += static_cast<int>(std::max<LRESULT>(item, 13)) * kDropDownItems;
     }
-    MoveWindow(Control(control), twips::ToPixels(rect.Left, dpi_), twips::ToPixels(rect.Top, dpi_),
-               twips::ToPixels(rect.Width, dpi_), height, TRUE);
+    MoveWindow(Control(control), box.left, box.top, box.right - box.left, height, TRUE);
 }
 
 void WinParamWindow::ShowTabControls() {
