@@ -163,9 +163,13 @@ class SetupTest(tw.WineTest):
         self.assertTrue(filecmp.cmp(newer, param.with_name("Newsy.exe"), shallow=False))
         removed = self.assert_installed("Newsy", ["Info.ico", "Param.ini"], "0.2.0")
         holder.kill()  # it kept the copy from starting again; the uninstaller ends a running one
-        polled = len(self.polls("/copy"))
-        self.start_at_login("Newsy")
-        self.assertTrue(harness.wait_for(lambda: len(self.polls("/copy")) > polled, 30))
+        for crashed in (False, True):  # then killed: what it held never blocks the next start
+            if crashed:
+                self.assertEqual(1, len(pids := running("Newsy.exe")))
+                os.kill(pids[0], 9)
+            polled = len(self.polls("/copy"))
+            self.start_at_login("Newsy")
+            self.assertTrue(harness.wait_for(lambda: len(self.polls("/copy")) > polled, 30))
 
         self.assertEqual(0, self.remove_quietly("Newsy", kill=False))
         removed()
