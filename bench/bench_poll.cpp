@@ -1,5 +1,5 @@
 // Costs of polling with the program's own pieces (frmMenu's read loop on QtTransfer):
-//   bench_poll wire [KB]          bytes per unchanged poll against four kinds of server
+//   bench_poll wire [KB]          bytes per unchanged poll against each kind of server
 //   bench_poll cpu [polls]        CPU time per unchanged poll, server in a child process
 //   bench_poll stall [MB] [runs]  longest event-loop gap while a large body is read
 //   bench_poll serve KIND BYTES   (used by the others) a server alone, printing its port
@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/apache_server.h"
 #include "notifier/frmMenu.h"
 #include "platform/qt/qt_desktop.h"
 #include "platform/qt/qt_notifier_window.h"
@@ -234,6 +235,30 @@ int Wire(qsizetype bytes) {
                     : response < double(bytes) ? "some 200 with the whole body"
                                                : "200 with the whole body",
                     poller.navigations() ? "  (NOTIFIED: wrong)" : "");
+    }
+    // Debian's Apache with its compression on, counted from its own log.
+    for (const char* filter : {"DEFLATE", "BROTLI_COMPRESS"}) {
+        const char* kind = filter[0] == 'D' ? "apache-deflate" : "apache-brotli";
+        const QByteArray body = Page(bytes);
+        ApacheServer server(filter, body);
+        if (!server.ok()) {
+            std::printf("%-15s not run: %s cannot start\n", kind, ApacheServer::kBinary);
+            continue;
+        }
+        Poller poller(server.url(), body.toStdString());
+        for (int i = 0; i <= polls; ++i)
+            if (!poller.Poll()) return 1;
+        const std::vector<ApacheServer::Answer> answers = server.Log(polls + 1);
+        if (answers.size() != std::size_t(polls) + 1) return 1;
+        double request = 0, response = 0;
+        for (int i = 1; i <= polls; ++i) {
+            request += double(answers[i].in) / polls;
+            response += double(answers[i].out) / polls;
+        }
+        std::printf("%-15s %10.0f %10.0f %10.0f  %d (first answer %d, %lld bytes, ETag %s)%s\n",
+                    kind, request, response, request + response, answers[polls].status,
+                    answers[0].status, static_cast<long long>(answers[0].out),
+                    answers[0].etag.constData(), poller.navigations() ? "  (NOTIFIED: wrong)" : "");
     }
     return 0;
 }

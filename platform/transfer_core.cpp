@@ -59,7 +59,21 @@ std::string RedirectRefusal(std::string_view from, std::string_view to, int foll
 Headers Validators::For(const std::string& url) const {
     Headers headers;
     if (!known_ || url != url_) return headers;
-    if (!etag_.empty()) headers.emplace_back("If-None-Match", etag_);
+    if (!etag_.empty()) {
+        // Apache's compression answers with the file's tag plus a suffix naming the coding,
+        // and matches only the file's own tag when it comes back; the file's tag changes
+        // with the file, so offering it too finds no other version than the stored one.
+        std::string tags = etag_;
+        for (const std::string_view suffix : {"-gzip\"", "-br\""}) {
+            const std::size_t opening = etag_.find('"');
+            if (etag_.ends_with(suffix) && opening != std::string::npos &&
+                opening + 1 < etag_.size() - suffix.size()) {
+                tags += ", " + etag_.substr(0, etag_.size() - suffix.size()) + '"';
+                break;
+            }
+        }
+        headers.emplace_back("If-None-Match", tags);
+    }
     if (!lastModified_.empty()) headers.emplace_back("If-Modified-Since", lastModified_);
     return headers;
 }
