@@ -1,6 +1,7 @@
 """What the desktop session gives the program: its proxy, and no session bus to leave behind."""
 import os
 import shutil
+import socket
 import sys
 import tempfile
 import time
@@ -47,6 +48,16 @@ class DesktopSessionTest(unittest.TestCase):
         browser = lambda: proxy.requests_for(PICTURE)
         self.assertTrue(harness.wait_for(browser, 30),
                         "the browser did not go through the proxy\n" + program.output())
+
+    def test_a_proxy_that_is_down_is_named(self):
+        down = socket.socket()  # bound, never listening: connections to it are refused
+        self.addCleanup(down.close)
+        down.bind(("127.0.0.1", 0))
+        env = {name: None for name in PROXY_VARIABLES}
+        env["http_proxy"] = f"http://127.0.0.1:{down.getsockname()[1]}"
+        program = self.launch(PROXIED, env)
+        named = f"{PROXIED} failed: the proxy 127.0.0.1:{down.getsockname()[1]} failed"
+        self.assertTrue(harness.wait_for(lambda: named in program.output(), 30), program.output())
 
     def test_no_session_bus_is_left_behind(self):
         if not shutil.which("dbus-launch"):
