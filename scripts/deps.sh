@@ -9,7 +9,7 @@ run=(xvfb xauth openbox trayer x11-utils xdotool fonts-dejavu-core python3 qt6-t
   imagemagick)
 # xfce4-panel: a StatusNotifierItem host on a private D-Bus session; dbus-x11: the X11
 # autolaunch that must not outlive the program; xterm: a program the user types into while
-# the window pops up; openssl: the certificates of the trust test.
+# the window pops up; openssl: the certificates of the desktop session test.
 test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format imagemagick xterm
   dbus-daemon dbus-x11 xfce4-panel lintian appstream desktop-file-utils openssl)
 # The Debian package (scripts/package.sh); imagemagick: the icons of a copy's package.
