@@ -164,6 +164,10 @@ void BasicTransfer::HopFailed(const std::string& reason) {
     Conclude(kStateError);
 }
 
+void BasicTransfer::ProxyFailed(const std::string& proxy, const std::string& reason) {
+    HopFailed("the proxy " + proxy + " failed, the page's server was not reached: " + reason);
+}
+
 void BasicTransfer::HopDone(const Response& answer, std::string body) {
     if (phase_ != Phase::Running) return;
     try {

@@ -103,6 +103,8 @@ class BasicTransfer : public ITransfer {
     // The hop ended with an answer; `body` holds the 2xx body read within the limits.
     void HopDone(const Response& answer, std::string body);
     void HopFailed(const std::string& reason);
+    // The hop never reached the page's server: the proxy it goes through (host:port) failed.
+    void ProxyFailed(const std::string& proxy, const std::string& reason);
 
     // The running request's address and the time left of its whole allowance.
     const std::string& url() const { return url_; }

@@ -10,9 +10,10 @@ run=(xvfb xauth openbox trayer x11-utils xdotool fonts-dejavu-core python3 qt6-t
 # xfce4-panel: a StatusNotifierItem host on a private D-Bus session; dbus-x11: the X11
 # autolaunch that must not outlive the program; xterm: a program the user types into while
 # the window pops up; apache2-bin: a real server's conditional answers (its binary and modules,
-# without the system service that the apache2 package starts).
+# without the system service that the apache2 package starts); openssl: the certificates of the
+# desktop session test.
 test=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format imagemagick xterm
-  dbus-daemon dbus-x11 xfce4-panel lintian appstream desktop-file-utils apache2-bin)
+  dbus-daemon dbus-x11 xfce4-panel lintian appstream desktop-file-utils apache2-bin openssl)
 # The Debian package (scripts/package.sh); imagemagick: the icons of a copy's package.
 package=(dpkg-dev lintian imagemagick)
 # The Windows cross build, its setup (nsis) and their tests under Wine (scripts/test_windows.sh).

@@ -1,5 +1,6 @@
 #include "platform/qt/qt_transfer.h"
 
+#include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QUrl>
@@ -10,6 +11,25 @@
 namespace {
 
 constexpr qint64 kReadBufferBytes = 256 * 1024;
+
+// The proxy a failed reply went through, as host:port; empty when the failure is not its own.
+// Through a proxy the program looks up and connects to the proxy alone (Qt 6.4 reports a refused
+// tunnel as an unknown network error).
+std::string FailedProxy(const QNetworkReply& reply) {
+    const QNetworkReply::NetworkError error = reply.error();
+    if (error != QNetworkReply::ConnectionRefusedError &&
+        error != QNetworkReply::HostNotFoundError && error != QNetworkReply::UnknownNetworkError &&
+        (error < QNetworkReply::ProxyConnectionRefusedError ||
+         error > QNetworkReply::UnknownProxyError))
+        return {};
+    const QList<QNetworkProxy> proxies =
+        QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(reply.url()));
+    if (proxies.isEmpty() || proxies.first().type() == QNetworkProxy::NoProxy) return {};
+    return QStringLiteral("%1:%2")
+        .arg(proxies.first().hostName())
+        .arg(proxies.first().port())
+        .toStdString();
+}
 
 std::string TooLarge(qint64 cap) {
     return "body larger than " + std::to_string(cap) + " bytes";
@@ -179,6 +199,10 @@ void QtTransfer::onFinished(QNetworkReply* reply) {
     if (failure_.empty() && answer.status >= 200 && answer.status < 300 && !takeBody(reply))
         failure_ = TooLarge(limits().maxBodyBytes);
     std::string body = std::exchange(body_, std::string());
+    if (const std::string proxy = FailedProxy(*reply); !proxy.empty()) {
+        ProxyFailed(proxy, reply->errorString().toStdString());
+        return;
+    }
     if (!failure_.empty()) {
         HopFailed(failure_);
         return;

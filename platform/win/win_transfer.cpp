@@ -10,8 +10,10 @@
 #include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -52,6 +54,74 @@ std::string WinHttpErrorText(DWORD error) {
         default:
             return "WinHTTP error " + std::to_string(error);
     }
+}
+
+// Splits a WinHTTP list of proxies or of bypass patterns.
+std::vector<std::wstring> Entries(const std::wstring& list) {
+    std::vector<std::wstring> entries;
+    for (std::size_t at = 0; at < list.size();) {
+        const std::size_t end = std::min(list.find_first_of(L"; \t", at), list.size());
+        if (end > at) entries.push_back(list.substr(at, end - at));
+        at = end + 1;
+    }
+    return entries;
+}
+
+// The one proxy ("host:port") of `list` that serves `scheme` for `host`; empty when none does
+// or `bypass` names the host.
+std::wstring PickProxy(const std::wstring& list, const std::wstring& bypass,
+                       const std::wstring& scheme, const std::wstring& host) {
+    for (const std::wstring& pattern : Entries(bypass))
+        if (pattern == L"<local>" ? host.find(L'.') == std::wstring::npos
+                                  : PathMatchSpecW(host.c_str(), pattern.c_str()) != FALSE)
+            return {};
+    std::wstring chosen, fallback;
+    for (std::wstring entry : Entries(list)) {
+        const std::size_t equals = entry.find(L'=');
+        if (equals == std::wstring::npos) {
+            if (fallback.empty()) fallback = entry;
+        } else if (_wcsicmp(entry.substr(0, equals).c_str(), scheme.c_str()) == 0) {
+            chosen = entry.substr(equals + 1);
+            break;
+        }
+    }
+    if (chosen.empty()) chosen = fallback;
+    if (const std::size_t slashes = chosen.find(L"://"); slashes != std::wstring::npos)
+        chosen.erase(0, slashes + 3);
+    if (!chosen.empty() && chosen.find(L':') == std::wstring::npos) chosen += L":80";
+    return chosen;
+}
+
+// The proxy the user's settings (the browser control's: a script, auto-detection, else the
+// fixed proxy) pick for `url`; empty for a direct connection, nothing without such settings.
+std::optional<std::wstring> UserProxyFor(HINTERNET session, const std::wstring& url,
+                                         const std::wstring& scheme, const std::wstring& host) {
+    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG user{};
+    if (!WinHttpGetIEProxyConfigForCurrentUser(&user)) return std::nullopt;
+    std::wstring list, bypass;
+    bool answered = false;
+    if (user.fAutoDetect || user.lpszAutoConfigUrl) {
+        WINHTTP_AUTOPROXY_OPTIONS options{};
+        options.dwFlags =
+            user.lpszAutoConfigUrl ? WINHTTP_AUTOPROXY_CONFIG_URL : WINHTTP_AUTOPROXY_AUTO_DETECT;
+        if (!user.lpszAutoConfigUrl)
+            options.dwAutoDetectFlags =
+                WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
+        options.lpszAutoConfigUrl = user.lpszAutoConfigUrl;
+        options.fAutoLogonIfChallenged = TRUE;
+        WINHTTP_PROXY_INFO info{};
+        answered = WinHttpGetProxyForUrl(session, url.c_str(), &options, &info) != FALSE;
+        if (answered && info.lpszProxy) list = info.lpszProxy;
+        if (answered && info.lpszProxyBypass) bypass = info.lpszProxyBypass;
+        GlobalFree(info.lpszProxy);
+        GlobalFree(info.lpszProxyBypass);
+    }
+    if (!answered && user.lpszProxy) list = user.lpszProxy;
+    if (!answered && user.lpszProxyBypass) bypass = user.lpszProxyBypass;
+    GlobalFree(user.lpszProxy);
+    GlobalFree(user.lpszProxyBypass);
+    GlobalFree(user.lpszAutoConfigUrl);
+    return PickProxy(list, bypass, scheme, host);
 }
 
 struct HandleCloser {
@@ -103,6 +173,8 @@ struct WinTransfer::Job {
     transfer::Response answer;
     std::string body;
     std::string failure;
+    std::string proxy;         // host:port of the proxy the hop goes through; empty when direct
+    bool proxyFailed = false;  // the hop never got past that proxy
 
     void Run();
     bool Fail(const std::string& reason) {
@@ -125,6 +197,9 @@ struct WinTransfer::Job {
     }
     bool Exchange(HINTERNET request);
     bool Failed(DWORD error) {
+        // Through a proxy, the proxy is the only host looked up and connected to.
+        proxyFailed = !proxy.empty() && (error == ERROR_WINHTTP_CANNOT_CONNECT ||
+                                         error == ERROR_WINHTTP_NAME_NOT_RESOLVED);
         if (Clock::now() >= deadline)
             return Fail("not complete within " + std::to_string(limits.totalTimeoutMs / 1000) +
                         " s");
@@ -150,7 +225,24 @@ void WinTransfer::Job::Run() {
     const size_t hash = path.find(L'#');
     if (hash != std::wstring::npos) path.resize(hash);
 
-    Handle connection(WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
+    // The hop's own session carries the proxy the user's settings pick: a request's own proxy
+    // option is not honoured by every WinHTTP (Wine ignores it).
+    Handle own;
+    HINTERNET via = session.get();
+    const std::wstring scheme = parts.nScheme == INTERNET_SCHEME_HTTPS ? L"https" : L"http";
+    if (const auto chosen = UserProxyFor(via, url, scheme, host)) {
+        own.reset(WinHttpOpen(
+            Utf8ToWide(transfer::kUserAgent).c_str(),
+            chosen->empty() ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_NAMED_PROXY,
+            chosen->empty() ? WINHTTP_NO_PROXY_NAME : chosen->c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
+        DWORD decoding = WINHTTP_DECOMPRESSION_FLAG_GZIP | WINHTTP_DECOMPRESSION_FLAG_DEFLATE;
+        if (own) {
+            WinHttpSetOption(own.get(), WINHTTP_OPTION_DECOMPRESSION, &decoding, sizeof decoding);
+            via = own.get();
+            proxy = WideToUtf8(*chosen);
+        }
+    }
+    Handle connection(WinHttpConnect(via, host.c_str(), parts.nPort, 0));
     if (!connection) {
         Failed(GetLastError());
         return;
@@ -266,7 +358,8 @@ WinTransfer::WinTransfer(const transfer::Limits& limits) : BasicTransfer(limits)
     if (window_) SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 
     const std::wstring agent = Utf8ToWide(transfer::kUserAgent);
-    // The user's proxy settings where WinHTTP can use them (8.1 and later), else the system's.
+    // Each request takes the proxy the user's settings pick; where there are none, WinHTTP's
+    // own choice from them (8.1 and later), else the system's.
     HINTERNET session = WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
                                     WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
     if (!session)
@@ -345,6 +438,10 @@ void WinTransfer::HopEnded(std::uint64_t id) {
         if (!job_->finished) return;
     }
     const std::shared_ptr<Job> job = std::move(job_);
+    if (job->proxyFailed) {
+        ProxyFailed(job->proxy, job->failure);
+        return;
+    }
     if (!job->failure.empty()) {
         HopFailed(job->failure);
         return;

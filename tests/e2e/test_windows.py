@@ -4,6 +4,7 @@ the registry fallback. Wine here renders no pages, so nothing looks at the page'
 Usage: test_windows.py build-windows/Tavorin.exe   (WINEPREFIX, TAVORIN_WINE and DISPLAY set)"""
 import os
 import shutil
+import socket
 import subprocess
 import sys
 import time
@@ -332,6 +333,19 @@ class WineTest(unittest.TestCase):
                         self.why("the registry's page address was not requested"))
         self.tray_icon()  # an undecodable Info.ico leaves the stored icon in place
 
+    def test_the_users_proxy_is_used_and_named_when_down(self):
+        # Wine keeps the user's proxy where the browser control's settings are.
+        key = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections"
+        self.addCleanup(wine, "reg", "delete", key, "/v", "DefaultConnectionSettings", "/f")
+        down = self.enterContext(socket.socket())  # bound, never listening: refuses connections
+        down.bind(("127.0.0.1", 0))
+        proxy = b"127.0.0.1:%d" % down.getsockname()[1]  # after a header: magic, version, flags
+        blob = bytes([0x46, 0, 0, 0, 1, 0, 0, 0, 3, 0, 0, 0, len(proxy), 0, 0, 0]) + proxy + bytes(40)
+        wine("reg", "add", key, "/v", "DefaultConnectionSettings", "/t", "REG_BINARY", "/d", blob.hex(),
+             "/f")
+        self.launch("[Param]\r\nPage=http://tavorin.invalid/info\r\nLangue=en\r\n")
+        named = f"the proxy {proxy.decode()} failed, the page's server was not reached: connection refused"
+        self.assertTrue(harness.wait_for(lambda: named in self.program.output(), 30), self.why(named))
 
 if __name__ == "__main__":
     EXECUTABLE = harness.executable_from_argv()
