@@ -82,9 +82,10 @@ TEST_F(BrowserTest, ABodyIsShownAsDownloadedWithItsAddressAsBase) {
     EXPECT_EQ(RequestsFor("/pic.png"), 1);
     EXPECT_EQ(RequestsFor("/dir/page"), 0) << "the page is not fetched a second time";
 
-    // So is one past what the engine takes as a data address, in its own mode.
+    // So is one past what the engine takes as a data address, in its own mode and with its
+    // own base.
     browser->ShowPage(server.urlString("/dir/big"),
-                      "<!DOCTYPE html><title>Caf\xC3\xA9</title><img src='../pic.png' "
+                      "<!DOCTYPE html><base href='/'><title>Caf\xC3\xA9</title><img src='pic.png' "
                       "onload=\"document.title += ' ' + document.compatMode\">" +
                           std::string(3 << 20, ' '));
     EXPECT_TRUE(SpinUntil([&] { return Title() == QStringLiteral("Caf\u00e9 CSS1Compat"); }, 20000))

@@ -65,7 +65,7 @@ QByteArray WithBase(const QByteArray& body, const QUrl& address) {
     const qsizetype at =
         QLatin1StringView(body).indexOf(QLatin1StringView("<base"), 0, Qt::CaseInsensitive);
     const QRegularExpressionMatch match =
-        ownBase.match(at < 0 ? QString() : QString::fromLatin1(body.mid(at, 4096)));
+        ownBase.match(at < 0 ? QString() : QString::fromUtf8(body.mid(at, 4096)));
     if (match.hasMatch()) {
         const QString href = match.captured(1) + match.captured(2) + match.captured(3);
         base = address.resolved(QUrl(QString(href).replace(QLatin1String("&amp;"), "&")));

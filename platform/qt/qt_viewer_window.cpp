@@ -213,6 +213,10 @@ void QtViewerWindow::received(const QList<QByteArray>& message) {
         // The viewer kept its window; the program asks and ends both if told to.
         if (QueryUnload) QueryUnload();
     } else if (name == "loaded") {
+#ifdef __GLIBC__
+        // The page has crossed: its encoded copies go back to the system, not just the heap.
+        malloc_trim(0);
+#endif
         if (browser_->DocumentComplete) browser_->DocumentComplete();
     } else if (name == "menu") {
         if (browser_->DocumentContextMenu) browser_->DocumentContextMenu();
