@@ -20,6 +20,7 @@
 int main() {
     const int viewerChannel = ViewerChannelFromEnvironment();
     SetLightEngineDefaults();
+    QtBrowser::RegisterSchemes();
 
     QtSession session;
     // The program reads no command line, Qt's own options (-platform, -stylesheet...) included.

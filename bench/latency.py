@@ -9,14 +9,14 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 import harness  # noqa: E402
-from memory import fail, param_ini, tray_click  # noqa: E402
+from memory import PADDING, fail, param_ini, tray_click  # noqa: E402
 
 COLOURS = [(0x20, 0x60, 0xE0), (0xE0, 0x80, 0x20)]
 
 
 def page(rgb):
     return (f'<html><body style="margin:0;background:#{"%02x%02x%02x" % rgb}">'
-            + "<p>News of the day.</p>" * 200 + "</body></html>")
+            + "<p>News of the day.</p>" * 200 + PADDING + "</body></html>")
 
 
 def painted(rgb):

@@ -12,8 +12,10 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import harness  # noqa: E402
 
 COLOUR = (0x20, 0x60, 0xE0)
+# PAGE_BYTES=3000000 pads the page with blanks by about that much (a large page).
+PADDING = " " * int(os.environ.get("PAGE_BYTES", "0"))
 PAGE = ('<html><body style="margin:0;background:#2060e0">'
-        + "<p>News of the day.</p>" * 200 + "</body></html>")
+        + "<p>News of the day.</p>" * 200 + PADDING + "</body></html>")
 
 
 def measure(program, settle=4.0, samples=3):

@@ -571,6 +571,7 @@ int main(int argc, char** argv) {
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     SetLightEngineDefaults();  // the program's own engine settings
+    QtBrowser::RegisterSchemes();
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,10 +1,12 @@
 #include "platform/qt/qt_browser.h"
 
+#include <QBuffer>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFile>
 #include <QHash>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QSslCertificate>
 #include <QSslError>
 #include <QStringDecoder>
@@ -12,6 +14,9 @@
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+#include <QWebEngineUrlSchemeHandler>
 #include <QWebEngineView>
 
 #include "platform/qt/twips.h"
@@ -29,6 +34,50 @@
 namespace {
 // The engine hands a shown body over as a data address, refused beyond 2 MiB.
 constexpr qsizetype kMaxDataUrl = 2 * 1024 * 1024 - 1024;
+// A body past that is served from memory under this scheme. It has none of the local
+// schemes' rights: its documents reach what any web page does, and no file.
+constexpr char kShownScheme[] = "tavorin-page";
+
+// Where a base element goes without changing how the document parses: after a byte order
+// mark, leading blanks and comments, and the doctype (an element before it means quirks).
+qsizetype BaseInsertionPoint(const QByteArray& body) {
+    qsizetype at = body.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    for (;;) {
+        while (at < body.size() && QChar::isSpace(static_cast<uchar>(body[at]))) ++at;
+        if (body.mid(at, 4) == "<!--") {
+            const qsizetype end = body.indexOf("-->", at + 4);
+            if (end < 0) return at;
+            at = end + 3;
+            continue;
+        }
+        if (body.mid(at, 9).toLower() != "<!doctype") return at;
+        const qsizetype end = body.indexOf('>', at);
+        return end < 0 ? at : end + 1;
+    }
+}
+
+// The body with a base element leading: the page's address, or the page's own base resolved
+// against it (only the first base element counts, and ours comes first).
+QByteArray WithBase(const QByteArray& body, const QUrl& address) {
+    // UTF-16 bodies are left as they are: an ASCII element would garble them.
+    if (body.startsWith("\xFF\xFE") || body.startsWith("\xFE\xFF")) return body;
+    static const QRegularExpression ownBase(
+        QStringLiteral(R"re(<base\s[^>]*?href\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s>]+)))re"),
+        QRegularExpression::CaseInsensitiveOption);
+    QUrl base = address;
+    const qsizetype at =
+        QLatin1StringView(body).indexOf(QLatin1StringView("<base"), 0, Qt::CaseInsensitive);
+    const QRegularExpressionMatch match =
+        ownBase.match(at < 0 ? QString() : QString::fromUtf8(body.mid(at, 4096)));
+    if (match.hasMatch()) {
+        const QString href = match.captured(1) + match.captured(2) + match.captured(3);
+        base = address.resolved(QUrl(QString(href).replace(QLatin1String("&amp;"), "&")));
+    }
+    QByteArray href = base.toEncoded();  // quotes and angle brackets come percent-encoded
+    QByteArray shown = body;
+    shown.insert(BaseInsertionPoint(body), "<base href=\"" + href.replace('&', "&amp;") + "\">");
+    return shown;
+}
 
 // The question the engine asks through javaScriptConfirm before a page with a leave-page
 // handler is left.
@@ -83,6 +132,44 @@ ProcessUse ReadProcessUse([[maybe_unused]] qint64 pid) {
 #endif
     return use;
 }
+
+// The bodies being shown, from memory at private addresses: also when a discarded page comes
+// back, without asking its server again. One for the profile, which outlives browsers.
+class ShownBodies final : public QWebEngineUrlSchemeHandler {
+  public:
+    static ShownBodies& Of(QWebEngineProfile* profile) {
+        auto* bodies = profile->findChild<ShownBodies*>(QString(), Qt::FindDirectChildrenOnly);
+        if (!bodies) {
+            bodies = new ShownBodies(profile);
+            profile->installUrlSchemeHandler(kShownScheme, bodies);
+        }
+        return *bodies;
+    }
+    QUrl Add(QByteArray body, QByteArray type) {
+        const QString address = QStringLiteral("%1://page/%2").arg(kShownScheme).arg(++shows_);
+        bodies_.insert(address, {std::move(body), std::move(type)});
+        return QUrl(address);
+    }
+    void Remove(const QUrl& address) { bodies_.remove(address.toString()); }
+
+    void requestStarted(QWebEngineUrlRequestJob* job) override {
+        const auto found =
+            bodies_.constFind(job->requestUrl().adjusted(QUrl::RemoveFragment).toString());
+        if (job->requestMethod() != "GET" || found == bodies_.cend()) {
+            job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+            return;
+        }
+        auto* buffer = new QBuffer(job);
+        buffer->setData(found->first);
+        buffer->open(QIODevice::ReadOnly);
+        job->reply(found->second, buffer);
+    }
+
+  private:
+    using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
+    QHash<QString, std::pair<QByteArray, QByteArray>> bodies_;
+    int shows_ = 0;
+};
 }  // namespace
 
 class QtBrowser::Page final : public QWebEnginePage {
@@ -168,7 +255,15 @@ QtBrowser::QtBrowser(QWidget* host) : QObject(host), host_(host) {
     clock_.start();
 }
 
-QtBrowser::~QtBrowser() = default;
+QtBrowser::~QtBrowser() {
+    forgetShownBody();
+}
+
+void QtBrowser::RegisterSchemes() {
+    QWebEngineUrlScheme scheme(kShownScheme);
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
+    QWebEngineUrlScheme::registerScheme(scheme);
+}
 
 bool QtBrowser::pageMayNavigate() const {
     return !PageNavigation || PageNavigation();
@@ -216,29 +311,37 @@ void QtBrowser::activate() {
     watchdog_.start(budget_.sampleMs);
 }
 
+void QtBrowser::forgetShownBody() {
+    if (view_ && !shownAddress_.isEmpty())
+        ShownBodies::Of(view_->page()->profile()).Remove(shownAddress_);
+    shownAddress_.clear();
+}
+
 void QtBrowser::Navigate(const std::string& url) {
+    forgetShownBody();
     activate();
     view_->setUrl(QUrl(QString::fromStdString(url)));
 }
 
 void QtBrowser::ShowPage(const std::string& url, const std::string& body) {
-    // Encoding only makes a body longer: one past the limit need not be encoded to know.
-    if (static_cast<qsizetype>(body.size()) > kMaxDataUrl) {
-        Navigate(url);
-        return;
-    }
     const QByteArray bytes = QByteArray::fromStdString(body);
+    const QUrl address(QString::fromStdString(url));
     // Without a charset the engine guesses; a body that is valid UTF-8 is taken as such.
     const QString type =
         IsUtf8(bytes) ? QStringLiteral("text/html;charset=UTF-8") : QStringLiteral("text/html");
-    if (bytes.toPercentEncoding().size() + type.size() > kMaxDataUrl) {
-        // Too large to hand over (typically a page past 1 to 1.5 MB): the browser fetches
-        // it, and the watchdog bounds it.
-        Navigate(url);
+    forgetShownBody();
+    activate();
+    // Encoding only makes a body longer: one past the limit need not be encoded to know.
+    if (bytes.size() > kMaxDataUrl ||
+        bytes.toPercentEncoding().size() + type.size() > kMaxDataUrl) {
+        // Too large to hand over (typically a page past 1 to 1.5 MB): served from memory,
+        // so that what shows is what was compared and the server is not asked again.
+        shownAddress_ =
+            ShownBodies::Of(view_->page()->profile()).Add(WithBase(bytes, address), type.toUtf8());
+        view_->setUrl(shownAddress_);
         return;
     }
-    activate();
-    view_->page()->setContent(bytes, type, QUrl(QString::fromStdString(url)));
+    view_->page()->setContent(bytes, type, address);
 }
 
 void QtBrowser::Move(int left, int top, int width, int height) {

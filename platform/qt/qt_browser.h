@@ -33,6 +33,8 @@ class QtBrowser final : public QObject, public IBrowser {
 
     explicit QtBrowser(QWidget* host);
     ~QtBrowser() override;
+    // Before the application object: the engine learns its schemes when it starts.
+    static void RegisterSchemes();
 
     void Navigate(const std::string& url) override;
     void ShowPage(const std::string& url, const std::string& body) override;
@@ -69,6 +71,7 @@ class QtBrowser final : public QObject, public IBrowser {
     bool pageMayNavigate() const;
     HistoryMark historyMark() const;
     bool ownLoadUncommitted() const;
+    void forgetShownBody();
 
     QWidget* host_;
     QPointer<QWebEngineView> view_;
@@ -81,4 +84,6 @@ class QtBrowser final : public QObject, public IBrowser {
     qint64 droppedPid_ = 0;
     int dropped_ = 0;
     std::optional<HistoryMark> ownLoad_;
+    // Where the body being shown is served from, if it is.
+    QUrl shownAddress_;
 };

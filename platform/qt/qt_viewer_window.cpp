@@ -26,7 +26,6 @@ namespace {
 // How long a viewer told to end may take before it is killed.
 constexpr int kEndGraceMs = 5000;
 constexpr qint64 kRestartSpacingMs = 10000;
-constexpr std::size_t kLargestBody = 2 * 1024 * 1024;
 
 QByteArray Num(int value) {
     return QByteArray::number(value);
@@ -58,12 +57,8 @@ class QtViewerWindow::RemoteBrowser final : public IBrowser {
     }
     void ShowPage(const std::string& url, const std::string& body) override {
         window_.url_ = url;
-        // Past what the engine takes as content the viewer's browser fetches the page: the
-        // body need not cross.
-        if (body.size() > kLargestBody)
-            window_.body_.reset();
-        else
-            window_.body_ = body;
+        // Kept for the next viewer too: the window shows what was compared, at any size.
+        window_.body_ = body;
         window_.sendPage();
     }
     void Move(int left, int top, int width, int height) override {
@@ -218,6 +213,10 @@ void QtViewerWindow::received(const QList<QByteArray>& message) {
         // The viewer kept its window; the program asks and ends both if told to.
         if (QueryUnload) QueryUnload();
     } else if (name == "loaded") {
+#ifdef __GLIBC__
+        // The page has crossed: its encoded copies go back to the system, not just the heap.
+        malloc_trim(0);
+#endif
         if (browser_->DocumentComplete) browser_->DocumentComplete();
     } else if (name == "menu") {
         if (browser_->DocumentContextMenu) browser_->DocumentContextMenu();

@@ -13,6 +13,8 @@ EXECUTABLE = None
 BLUE = (0x20, 0x60, 0xE0)
 PAGE = ('<html><body style="margin:0;background:#2060e0">'
         '<p style="margin:150px 0 0 80px">Info</p></body></html>')
+# Past what the engine takes as content: 3 MB, with a picture at a relative address.
+BIG = PAGE.replace("Info", "Info<img src='pic.gif'>" + " " * (3 << 20))
 
 
 def children(pid):
@@ -32,7 +34,9 @@ class ViewerTest(unittest.TestCase):
     def setUp(self):
         self.assertTrue(harness.wait_for(lambda: '("panel" "trayer")' in harness.x_tree(), 20),
                         "no tray host on this display")
-        self.server = harness.Server({"/info": (200, PAGE)}, validators=True)
+        big = "big" in self._testMethodName
+        self.server = harness.Server({"/info": (200, BIG if big else PAGE),
+                                      "/pic.gif": (404, "")}, validators=True)
         self.program = harness.Program(
             EXECUTABLE, param_ini=f"[Param]\r\nPage={self.server.url('/info')}\r\nLangue=en\r\n"
                                   "DelaiInfo=0\r\n").start()
@@ -82,6 +86,15 @@ class ViewerTest(unittest.TestCase):
         self.tray_click()
         second = self.wait_drawn()
         self.assertNotEqual(first, second)
+
+    def test_a_big_page_shows_what_was_compared_without_fetching_it_again(self):
+        self.wait_drawn()
+        self.assertTrue(harness.wait_for(lambda: self.server.requests_for("/pic.gif"), 10),
+                        self.why("the picture's relative address did not reach the server"))
+        polls = self.server.requests_for("/info")
+        self.assertEqual([r for r in polls if not r[2]["User-Agent"].startswith("Tavorin/")],
+                         [], self.why("the page was fetched again to be shown"))
+        self.assertEqual([r[3] for r in polls].count(200), 1)
 
     def test_viewer_crash_spares_the_program_and_program_kill_takes_the_viewer(self):
         viewer = self.wait_drawn()
