@@ -71,7 +71,10 @@ QByteArray WithBase(const QByteArray& body, const QUrl& address) {
         ownBase.match(at < 0 ? QString() : QString::fromUtf8(body.mid(at, 4096)));
     if (match.hasMatch()) {
         const QString href = match.captured(1) + match.captured(2) + match.captured(3);
-        base = address.resolved(QUrl(QString(href).replace(QLatin1String("&amp;"), "&")));
+        const QUrl own = address.resolved(QUrl(QString(href).replace(QLatin1String("&amp;"), "&")));
+        // Only a web address may stand in for the page's own: never file: or script.
+        if (own.scheme() == QLatin1String("http") || own.scheme() == QLatin1String("https"))
+            base = own;
     }
     QByteArray href = base.toEncoded();  // quotes and angle brackets come percent-encoded
     QByteArray shown = body;
