@@ -1,6 +1,6 @@
 #include "builder/frmParam.h"
 
-#include "notifier/page_address.h"
+#include "platform/page_address.h"
 #include "text/modLangue.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "platform/file_dialog.h"
 #include "platform/file_system.h"
 #include "platform/message_box.h"
-#include "platform/param_view.h"
+#include "builder/param_view.h"
 #include "platform/shell.h"
 #include "settings/shared_settings.h"
 

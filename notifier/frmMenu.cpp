@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "deployment.h"
-#include "notifier/page_address.h"
+#include "platform/page_address.h"
 #include "platform/paths.h"
 #include "settings/modRegistre.h"
 #include "text/modLangue.h"

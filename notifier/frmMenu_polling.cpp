@@ -1,5 +1,5 @@
 #include "notifier/frmMenu.h"
-#include "notifier/page_address.h"
+#include "platform/page_address.h"
 
 namespace {
 constexpr int kChunkSize = 1024;

@@ -1,5 +1,5 @@
 #include "frmMenu_fixture.h"
-#include "notifier/page_address.h"
+#include "platform/page_address.h"
 
 using namespace menutest;
 

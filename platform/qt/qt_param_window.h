@@ -6,7 +6,7 @@
 
 #include "builder/param_layout.h"
 #include "platform/file_dialog.h"
-#include "platform/param_view.h"
+#include "builder/param_view.h"
 
 class QTabWidget;
 

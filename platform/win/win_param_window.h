@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "builder/param_layout.h"
-#include "platform/param_view.h"
+#include "builder/param_view.h"
 #include "platform/win/win32_window.h"
 
 // A fixed-size top-level window. Positions of controls on a tab count from the top-left

@@ -10,7 +10,7 @@
 #include "builder/param_host.h"
 #include "fakes/fakes.h"
 #include "platform/file_dialog.h"
-#include "platform/param_view.h"
+#include "builder/param_view.h"
 
 namespace fakes {
 inline std::string_view CtlName(Ctl control) {

@@ -1,4 +1,4 @@
-#include "notifier/page_address.h"
+#include "platform/page_address.h"
 
 #include <cctype>
 
