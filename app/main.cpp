@@ -4,24 +4,17 @@
 #include "notifier/frmMenu.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
-#include "platform/qt/qt_browser.h"
 #include "platform/qt/qt_desktop.h"
-#include "platform/qt/qt_notifier_window.h"
 #include "platform/qt/qt_param_host.h"
 #include "platform/qt/qt_session.h"
 #include "platform/qt/qt_transfer.h"
 #include "platform/qt/qt_tray.h"
-#include "platform/qt/qt_viewer.h"
 #include "platform/qt/qt_viewer_window.h"
 #include "platform/qt/termination_signals.h"
 #include "platform/single_instance.h"
 #include "platform/user_key_store.h"
 
 int main() {
-    const int viewerChannel = ViewerChannelFromEnvironment();
-    SetLightEngineDefaults();
-    QtBrowser::RegisterSchemes();
-
     QtSession session;
     // The program reads no command line, Qt's own options (-platform, -stylesheet...) included.
     char programName[] = "Tavorin";
@@ -33,7 +26,6 @@ int main() {
     // title is exactly "Tavorin". An untitled window still shows the application name.
     QApplication::setApplicationName("Quorvellis");
     QApplication::setQuitOnLastWindowClosed(false);
-    if (viewerChannel >= 0) return RunViewer(app, viewerChannel);
 
     auto userKeys = MakeUserKeyStore();
     auto fileSystem = MakeFileSystem();
@@ -44,15 +36,10 @@ int main() {
     if (!instance->Claim()) return 0;
     SharedSettings settings;
 
-#if TAVORIN_VIEWER
-    // The page is shown by a viewer process while the window is up: the engine never
-    // starts here for it, and all it took goes when the window hides.
+    // The page is shown by a viewer process while the window is up: the engine is never
+    // loaded here, and all it took goes when the window hides.
     QtViewerWindow window;
     IBrowser& browser = window.browser();
-#else
-    QtNotifierWindow window;
-    QtBrowser browser(window.browserHost());
-#endif
     QtTransfer inet;
     QtTimer timer;
     QtPopupMenu menu;
@@ -60,17 +47,10 @@ int main() {
     QtMessageBox messageBox;
     QtDesktop desktop;
     auto endProcess = [&](int code) {
-#if TAVORIN_VIEWER
         window.endViewer();
-#else
-        window.hide();
-#endif
         QCoreApplication::exit(code);
     };
     QtShell shell(endProcess);
-#if !TAVORIN_VIEWER
-    LetPageGoWhileHidden(window, browser);
-#endif
 
     frmMenu form(settings, {window, browser, inet, timer, tray, menu, messageBox, shell,
                             *fileSystem, desktop, *userKeys});

@@ -4,11 +4,11 @@
 #include <string_view>
 
 #include "builder/param_layout.h"
+#include "builder/param_view.h"
 #include "platform/browser.h"
 #include "platform/file_dialog.h"
 #include "platform/file_system.h"
 #include "platform/message_box.h"
-#include "builder/param_view.h"
 #include "platform/shell.h"
 #include "settings/shared_settings.h"
 

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <vector>
 
 #include "builder/frmParam.h"
 #include "deployment.h"
@@ -104,6 +105,7 @@ void frmParam::cmdShowFiles_Click() {
     view.ListAdd(Ctl::lstProgr, name + std::string(kExecutableSuffix));
     view.ListAdd(Ctl::lstProgr, "Info.ico");
     view.ListAdd(Ctl::lstProgr, "Param.ini");
+    for (const auto part : ProgramParts()) view.ListAdd(Ctl::lstProgr, std::string(part));
     for (const auto part : SystemParts()) view.ListAdd(Ctl::lstSyst, std::string(part));
 }
 
@@ -150,8 +152,10 @@ void frmParam::cmdSelfMake_Click() {
 
     const std::string suffix(kExecutableSuffix);
     const std::string copy = JoinPath(folder, name + suffix);
-    for (const std::string& target :
-         {JoinPath(folder, "Info.ico"), copy, JoinPath(folder, "Param.ini")}) {
+    std::vector<std::string> targets = {JoinPath(folder, "Info.ico"), copy,
+                                        JoinPath(folder, "Param.ini")};
+    for (const auto part : ProgramParts()) targets.push_back(JoinPath(folder, std::string(part)));
+    for (const std::string& target : targets) {
         if (files.IsLink(target)) {
             Error("Cannot write " + target + ": it is a link; remove it and create again");
             return;
@@ -164,6 +168,11 @@ void frmParam::cmdSelfMake_Click() {
     const std::string program =
         JoinPath(files.ProgramFolder(), StripExecutableSuffix(files.ExeName()) + suffix);
     if (!Copy(program, copy)) return;
+    // The parts the program runs with, so that the copy is whole.
+    for (const auto part : ProgramParts()) {
+        const std::string file(part);
+        if (!Copy(JoinPath(files.ProgramFolder(), file), JoinPath(folder, file))) return;
+    }
     if (!WriteSettings(JoinPath(folder, "Param.ini"), page)) return;
 
     if (messageBox.MsgBox(Text(37), kQuestion) == vbNo) return;
@@ -185,8 +194,10 @@ bool frmParam::TargetNamesUsable(const std::string& base, const std::string& fol
         return false;
     }
     // Without an executable suffix the program could land on the icon or the settings file.
-    const bool takesOtherFile =
+    bool takesOtherFile =
         kExecutableSuffix.empty() && (Upper(name) == "INFO.ICO" || Upper(name) == "PARAM.INI");
+    for (const auto part : ProgramParts())
+        takesOtherFile = takesOtherFile || Upper(name) == Upper(part);
     if (!IsUsableFileName(name, kWindowsFileNames) || takesOtherFile) {
         Error("Cannot create the program in " + folder + ": \"" + name +
               "\" cannot be used as a file name");

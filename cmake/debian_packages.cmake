@@ -1,11 +1,11 @@
-# Writes OUT: the Debian packages that BINARY needs, one C++ string literal a line, as
+# Writes OUT: the Debian packages that BINARY and VIEWER need, one C++ string literal a line, as
 # dpkg-shlibdeps computes them (the same computation as the package's Depends).
-# Usage: cmake -DBINARY=... -DOUT=... -P debian_packages.cmake
+# Usage: cmake -DBINARY=... -DVIEWER=... -DOUT=... -P debian_packages.cmake
 set(work ${OUT}.work)
 file(REMOVE_RECURSE ${work})
 file(MAKE_DIRECTORY ${work}/debian)
 file(WRITE ${work}/debian/control "Source: tavorin\n\nPackage: tavorin\nArchitecture: any\n")
-execute_process(COMMAND dpkg-shlibdeps -O ${BINARY}
+execute_process(COMMAND dpkg-shlibdeps -O ${BINARY} ${VIEWER}
   WORKING_DIRECTORY ${work} OUTPUT_VARIABLE substvars ERROR_VARIABLE errors
   RESULT_VARIABLE rc)
 file(REMOVE_RECURSE ${work})

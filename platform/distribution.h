@@ -14,3 +14,9 @@ DistributionText ProgramFilesText();
 DistributionText SystemPartsText();
 // The system part, one row each: what an installer must add beside the program files.
 std::span<const std::string_view> SystemParts();
+
+// The program's part that shows pages, beside it: only it loads the browser engine (the
+// Linux program; on Windows the system's browser control does it).
+inline constexpr char kViewerFile[] = "tavorin-viewer";
+// What a copy carries beside its program besides Info.ico and Param.ini.
+std::span<const std::string_view> ProgramParts();

@@ -242,7 +242,7 @@ TEST_F(FrmParamTest, ListIsBuiltForAnyOtherNameAndRebuiltNotAppended) {
 #else
     // The files the copy really has, and package names as dpkg knows them.
     EXPECT_EQ(view.lists[Ctl::lstProgr],
-              (std::vector<std::string>{"MyTavorin", "Info.ico", "Param.ini"}));
+              (std::vector<std::string>{"MyTavorin", "Info.ico", "Param.ini", "tavorin-viewer"}));
     const std::vector<std::string>& packages = view.lists[Ctl::lstSyst];
     EXPECT_NE(std::find(packages.begin(), packages.end(), "libc6"), packages.end());
     for (const std::string& package : packages)

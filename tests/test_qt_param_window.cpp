@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "builder/frmParam.h"
+#include "platform/distribution.h"
 #include "platform/qt/qt_browser.h"
 #include "platform/qt/qt_desktop.h"
 #include "platform/qt/qt_param_host.h"
@@ -416,7 +417,8 @@ TEST_P(ParamHostTest, LoadedWindowClosesUpThePeriodRowAndKeepsItsTitle) {
     EXPECT_FALSE(window->Visible(Ctl::cmdShowFiles));
     EXPECT_FALSE(window->Visible(Ctl::lstSyst));
     EXPECT_FALSE(window->Visible(Ctl::lblSystemFiles));
-    EXPECT_EQ(qobject_cast<QListWidget*>(window->widget(Ctl::lstProgr))->count(), 3)
+    EXPECT_EQ(qobject_cast<QListWidget*>(window->widget(Ctl::lstProgr))->count(),
+              3 + std::ssize(ProgramParts()))
         << "entering the creation tab from the first one builds the list";
     SaveShot(*window, QStringLiteral("param-%1-tab1").arg(GetParam()));
     auto* box = qobject_cast<QCheckBox*>(window->widget(Ctl::chkAddSyst));
@@ -466,7 +468,10 @@ struct PreviewHost {
     RecordingMessageBox messageBox;
     RecordingShell shell;
     std::unique_ptr<IFileSystem> fileSystem = MakeFileSystem();
-    QtParamHost host{settings, messageBox, shell, *fileSystem};
+    // The preview's browser in this process, where the test can look into it.
+    QtParamHost host{settings, messageBox, shell, *fileSystem,
+                     [](QWidget* pane) { return new QtBrowser(pane); }};
+    QtBrowser* browser() { return static_cast<QtBrowser*>(host.browser()); }
 };
 
 TEST(ParamPreview, ALinkClickedInThePreviewIsNotFollowed) {
@@ -492,7 +497,7 @@ TEST(ParamPreview, ALinkClickedInThePreviewIsNotFollowed) {
     PreviewHost preview;
     ASSERT_TRUE(Exposed(preview.host.window()));
     preview.Test(server.urlString("/"));
-    QtBrowser* browser = preview.host.browser();
+    QtBrowser* browser = preview.browser();
     ASSERT_NE(browser, nullptr);
     ASSERT_TRUE(SpinUntil([&] { return browser->documentAttached(); }, 30000));
 
@@ -549,7 +554,7 @@ TEST(ParamPreview, ThePageCannotTakeThePreviewElsewhere) {
     ASSERT_TRUE(Exposed(host.window()));
     for (const auto& [path, body] : pages) {
         preview.Test(server.urlString(QString(path)));
-        QtBrowser* browser = host.browser();
+        QtBrowser* browser = preview.browser();
         ASSERT_TRUE(SpinUntil([&] { return requestsFor(path) > 0; }, 20000)) << path.data();
         Settle(1500);
         EXPECT_EQ(requestsFor("/target"), 0) << path.data();
@@ -559,7 +564,7 @@ TEST(ParamPreview, ThePageCannotTakeThePreviewElsewhere) {
     preview.Test(server.urlString("/moved"));
     EXPECT_TRUE(SpinUntil([&] { return requestsFor("/landing") > 0; }, 20000));
     EXPECT_TRUE(
-        SpinUntil([&] { return host.browser()->view()->url().path() == "/landing"; }, 10000));
+        SpinUntil([&] { return preview.browser()->view()->url().path() == "/landing"; }, 10000));
 }
 
 }  // namespace

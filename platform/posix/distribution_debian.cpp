@@ -24,3 +24,8 @@ DistributionText SystemPartsText() {
 std::span<const std::string_view> SystemParts() {
     return {kPackages.begin(), kPackages.size()};
 }
+
+std::span<const std::string_view> ProgramParts() {
+    static constexpr std::string_view kParts[] = {kViewerFile};
+    return kParts;
+}

@@ -1,12 +1,18 @@
 #include "platform/qt/qt_param_host.h"
 
 #include "builder/frmParam.h"
-#include "platform/qt/qt_browser.h"
 #include "platform/qt/qt_param_window.h"
+#include "platform/qt/qt_preview.h"
 
 QtParamHost::QtParamHost(SharedSettings& settings, IMessageBox& messageBox, IShell& shell,
-                         IFileSystem& fileSystem)
-    : settings_(settings), messageBox_(messageBox), shell_(shell), fileSystem_(fileSystem) {}
+                         IFileSystem& fileSystem, PreviewMaker makePreview)
+    : settings_(settings),
+      messageBox_(messageBox),
+      shell_(shell),
+      fileSystem_(fileSystem),
+      makePreview_(std::move(makePreview)) {
+    if (!makePreview_) makePreview_ = [](QWidget* pane) { return new QtPreviewBrowser(pane); };
+}
 
 QtParamHost::~QtParamHost() {
     // The program is ending: the window goes without its close request.
@@ -21,7 +27,7 @@ frmParam& QtParamHost::Window() {
     if (form_) return *form_;
     auto* window = new QtParamWindow;
     window_ = window;
-    browser_ = new QtBrowser(window->browserHost());
+    browser_ = makePreview_(window->browserHost());
     dialog_ = std::make_unique<QtFileDialog>(window);
     form_ = std::make_unique<frmParam>(
         settings_, ParamPorts{*window, *browser_, *dialog_, messageBox_, shell_, fileSystem_});

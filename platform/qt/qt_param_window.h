@@ -5,8 +5,8 @@
 #include <string>
 
 #include "builder/param_layout.h"
-#include "platform/file_dialog.h"
 #include "builder/param_view.h"
+#include "platform/file_dialog.h"
 
 class QTabWidget;
 

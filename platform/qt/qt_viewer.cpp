@@ -1,15 +1,9 @@
 #include "platform/qt/qt_viewer.h"
 
-#include <fcntl.h>
-#include <sys/prctl.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QTimer>
-#include <csignal>
-#include <cstdlib>
+#include <QWebEngineView>
+#include <QWindow>
 #include <functional>
 #include <vector>
 #ifdef __GLIBC__
@@ -20,29 +14,6 @@
 #include "platform/qt/qt_notifier_window.h"
 #include "platform/qt/termination_signals.h"
 #include "platform/qt/viewer_channel.h"
-
-int ViewerChannelFromEnvironment() {
-    const char* value = std::getenv(kViewerChannelVariable);
-    if (!value) return -1;
-    char* end = nullptr;
-    const long parsed = std::strtol(value, &end, 10);
-    unsetenv(kViewerChannelVariable);
-    if (end == value || *end != '\0' || parsed < 3 || parsed > 1 << 20) return -1;
-    const int descriptor = static_cast<int>(parsed);
-    struct stat info {};
-    if (fstat(descriptor, &info) != 0 || !S_ISSOCK(info.st_mode)) return -1;
-    // Set before the parent check, so that a parent ending from now on takes us with it.
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    struct ucred peer {};
-    socklen_t length = sizeof peer;
-    if (getsockopt(descriptor, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 ||
-        peer.pid != getppid() || peer.uid != getuid()) {
-        prctl(PR_SET_PDEATHSIG, 0);
-        return -1;
-    }
-    fcntl(descriptor, F_SETFD, FD_CLOEXEC);
-    return descriptor;
-}
 
 namespace {
 // Runs a step once the window has painted itself (or after a while if it never does): the
@@ -151,6 +122,41 @@ int RunViewer(QApplication& app, int channelDescriptor) {
         window.hide();
         QCoreApplication::exit(0);
     };
+    channel->Ended = end;
+    WatchTerminationSignals(end);
+    return QApplication::exec();
+}
+
+int RunPreview(QApplication& app, int channelDescriptor) {
+    // The pane the program lends us: our window goes inside it, with no frame of its own.
+    QWidget pane(nullptr, Qt::FramelessWindowHint);
+    QtBrowser browser(&pane);
+    auto* channel = new ViewerChannel(channelDescriptor, &app);
+    // An inert preview: the page is looked at, never left, and keeps its menu closed.
+    browser.PageNavigation = [] { return false; };
+    browser.DocumentClick = [] { return false; };
+    browser.DocumentContextMenu = [] { return false; };
+    browser.DocumentComplete = [channel] { channel->Send({"loaded"}); };
+    channel->Received = [&](const ViewerChannel::Message& m) {
+        const QByteArray& name = m.value(0);
+        if (name == "embed") {
+            bool ok = false;
+            const WId host = static_cast<WId>(m.value(1).toULongLong(&ok));
+            QWindow* foreign = ok ? QWindow::fromWinId(host) : nullptr;
+            if (!foreign) return;
+            pane.winId();
+            pane.windowHandle()->setParent(foreign);
+            pane.show();
+        } else if (name == "place") {
+            pane.setGeometry(Number(m, 1), Number(m, 2), Number(m, 3), Number(m, 4));
+            if (browser.view()) browser.view()->setGeometry(pane.rect());
+        } else if (name == "navigate") {
+            browser.Navigate(ViewerChannel::Text(m.value(1)).toStdString());
+        } else if (name == "attach") {
+            browser.AttachDocument(Number(m, 1) != 0);
+        }
+    };
+    auto end = [] { QCoreApplication::exit(0); };
     channel->Ended = end;
     WatchTerminationSignals(end);
     return QApplication::exec();

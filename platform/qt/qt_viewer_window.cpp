@@ -1,24 +1,14 @@
 #include "platform/qt/qt_viewer_window.h"
 
-#include <fcntl.h>
-#include <sys/prctl.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <QFile>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QImageReader>
 #include <QProcess>
 #include <QTimer>
-#include <csignal>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
 
 #include "platform/qt/qt_notifier_window.h"
-#include "platform/qt/qt_viewer.h"
 #include "platform/qt/twips.h"
 #include "platform/qt/viewer_channel.h"
 
@@ -29,20 +19,6 @@ constexpr qint64 kRestartSpacingMs = 10000;
 
 QByteArray Num(int value) {
     return QByteArray::number(value);
-}
-
-// The running executable: its file by name while that is still it (so that the viewer is
-// listed under the program's name), else the running image itself, as after an upgrade or
-// removal of the file.
-QString ViewerExecutable() {
-    const QString path = QCoreApplication::applicationFilePath();
-    struct stat named {
-    }, running{};
-    if (stat(QFile::encodeName(path).constData(), &named) == 0 &&
-        stat("/proc/self/exe", &running) == 0 && named.st_dev == running.st_dev &&
-        named.st_ino == running.st_ino)
-        return path;
-    return QStringLiteral("/proc/self/exe");
 }
 }  // namespace
 
@@ -98,25 +74,10 @@ void QtViewerWindow::send(const QList<QByteArray>& message) {
 
 bool QtViewerWindow::startViewer() {
     if (channel_ && channel_->IsOpen()) return true;
-    int ends[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return false;
-    const int childEnd = ends[1];
-    auto* process = new QProcess(this);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(kViewerChannelVariable), QString::number(childEnd));
-    // The platform the program runs on, even where it chose it for itself.
-    if (!environment.contains("QT_QPA_PLATFORM"))
-        environment.insert("QT_QPA_PLATFORM", QGuiApplication::platformName());
-    // The session manager knows the program; a viewer it saved would start as a second one.
-    environment.remove("SESSION_MANAGER");
-    process->setProcessEnvironment(environment);
-    process->setProcessChannelMode(QProcess::ForwardedChannels);
-    process->setStandardInputFile(QProcess::nullDevice());
-    process->setChildProcessModifier([childEnd] {
-        // Only the viewer's end crosses exec; the viewer ends when the program does.
-        fcntl(childEnd, F_SETFD, 0);
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-    });
+    const StartedViewer started = StartViewer(this, kViewerRoleWindow);
+    if (!started.process) return false;
+    QProcess* process = started.process;
+    ViewerChannel* channel = started.channel;
     connect(process, &QProcess::finished, process, [this, process] {
         viewerGone(process);
         process->deleteLater();
@@ -131,13 +92,6 @@ bool QtViewerWindow::startViewer() {
             process->deleteLater();
         }
     });
-    process->start(ViewerExecutable(), {});
-    ::close(childEnd);
-    if (process->state() == QProcess::NotRunning) {
-        ::close(ends[0]);
-        return false;
-    }
-    auto* channel = new ViewerChannel(ends[0], process);
     channel->Received = [this](const QList<QByteArray>& message) { received(message); };
     channel->Ended = [this, process] { viewerGone(process); };
     process_ = process;

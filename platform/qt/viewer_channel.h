@@ -6,6 +6,7 @@
 #include <functional>
 
 class QLocalSocket;
+class QProcess;
 
 // One end of the local channel between the program and its viewer: each message is a line
 // of words, the first naming it; text arguments are percent-encoded.
@@ -36,3 +37,30 @@ class ViewerChannel final : public QObject {
     QLocalSocket* socket_;
     bool closing_ = false;
 };
+
+// Names the descriptor of the viewer's end of its channel in the environment of the viewer
+// the program starts (not a command-line option: the program reads none of its user's).
+inline constexpr char kViewerChannelVariable[] = "TAVORIN_VIEWER_CHANNEL";
+
+// When this process is the viewer the program started, the descriptor of its channel to the
+// program, else -1. The variable alone does not make a viewer: the descriptor must be a
+// socket whose other end is held by this process's parent. Removes the variable either way,
+// so that nothing started from here inherits it. Call before QApplication.
+int ViewerChannelFromEnvironment();
+
+// The viewer is started for one of two roles, named in its environment.
+inline constexpr char kViewerRoleVariable[] = "TAVORIN_VIEWER_ROLE";
+inline constexpr char kViewerRoleWindow[] = "window";
+inline constexpr char kViewerRolePreview[] = "preview";
+
+// A viewer the program started: its process (a child of the given parent) and the program's
+// end of its channel.
+struct StartedViewer {
+    QProcess* process = nullptr;
+    ViewerChannel* channel = nullptr;
+};
+
+// Starts the viewer program beside this one for role; nulls when it cannot (it is missing, or
+// no channel could be made), said once on the standard error. The viewer ends with the
+// program.
+StartedViewer StartViewer(QObject* parent, const char* role);

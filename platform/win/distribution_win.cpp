@@ -22,3 +22,7 @@ DistributionText SystemPartsText() {
 std::span<const std::string_view> SystemParts() {
     return kSystemFiles;
 }
+
+std::span<const std::string_view> ProgramParts() {
+    return {};
+}

@@ -96,6 +96,9 @@ class Program:
         self.dir = tempfile.mkdtemp(prefix="tavorin-e2e-")
         self.exe = os.path.join(self.dir, name)
         shutil.copy2(executable, self.exe)
+        viewer = os.path.join(os.path.dirname(executable), "tavorin-viewer")
+        if os.path.exists(viewer):  # the program's part that shows pages
+            shutil.copy2(viewer, self.dir)
         if param_ini is not None:
             with open(os.path.join(self.dir, "Param.ini"), "wb") as f:
                 f.write(param_ini if isinstance(param_ini, bytes) else param_ini.encode())

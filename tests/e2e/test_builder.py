@@ -11,6 +11,8 @@ import harness  # noqa: E402
 
 EXECUTABLE = None
 TWIPS_PER_PIXEL = 15  # the test desktop runs at 96 dpi
+BLUE = (0x20, 0x60, 0xE0)
+BLUE_PAGE = '<html><body style="background:#2060e0">copy</body></html>'
 
 
 def client_point(window, left, top, width, height):
@@ -27,7 +29,7 @@ def on_tab(left, top, width, height):
 class BuilderTest(unittest.TestCase):
     def setUp(self):
         self.server = harness.Server({"/info": (200, "<html><body>info</body></html>"),
-                                      "/copy": (200, "<html><body>copy</body></html>")})
+                                      "/copy": (200, BLUE_PAGE)})
         self.program = harness.Program(
             EXECUTABLE, param_ini=f"[Param]\nPage={self.server.url('/info')}\nLangue=en\n",
             icon="Info.ico")
@@ -84,6 +86,16 @@ class BuilderTest(unittest.TestCase):
 
         self.type_into(window, on_tab(2160, 600, 2055, 285), "Newsy")
         self.type_into(window, on_tab(2160, 960, 6255, 285), self.server.url("/copy"))
+        # The page test: the page inside the window's pane, from a viewer of the program's.
+        harness.click(*client_point(window, *on_tab(8640, 930, 1215, 330)))
+        pane = [window["x"] + (120 + 2160) // TWIPS_PER_PIXEL,
+                window["y"] + (120 + 1800) // TWIPS_PER_PIXEL,
+                6255 // TWIPS_PER_PIXEL, 4335 // TWIPS_PER_PIXEL]
+        self.assertTrue(harness.wait_for(lambda: harness.colour_share(
+            harness.screenshot(*pane), BLUE, inset=(4, 4, 4, 4)) > 0.9, 30, step=0.3),
+            "the preview does not show the page\n" + self.program.output())
+        viewer = os.path.join(self.program.dir, "tavorin-viewer")
+        self.assertTrue(self.processes_running(viewer), "no preview viewer")
         # The creation tab, then its create button; the launch question's default is Yes.
         harness.click(window["x"] + 8 + 225 + 112, window["y"] + 8 + 17)
         create = client_point(window, *on_tab(7680, 1800, 2175, 495))
@@ -101,6 +113,16 @@ class BuilderTest(unittest.TestCase):
                         "the copy did not request its own page\n" + self.program.output())
         self.copy_pids = self.processes_running(copy)
         self.assertTrue(self.copy_pids, "the generated copy is not running")
+        # It shows its page with the viewer it carries.
+        self.assertTrue(harness.wait_for(
+            lambda: self.processes_running(os.path.join(folder, "tavorin-viewer")), 30),
+            "the copy shows no page")
+        self.copy_pids += self.processes_running(os.path.join(folder, "tavorin-viewer"))
+        # Closing the configuration window ends the preview's viewer.
+        harness.activate(wid)
+        harness.keys("alt+F4")
+        self.assertTrue(harness.wait_for(lambda: not self.processes_running(viewer), 15),
+                        "the preview's viewer outlived its window")
         self.assertTrue(os.access(copy, os.X_OK))
         with open(os.path.join(folder, "Param.ini")) as f:
             self.assertEqual(f"[Param]\nPage={self.server.url('/copy')}\nLangue=en\nDelaiInfo=15\n",

@@ -8,9 +8,9 @@
 
 #include "builder/frmParam.h"
 #include "builder/param_host.h"
+#include "builder/param_view.h"
 #include "fakes/fakes.h"
 #include "platform/file_dialog.h"
-#include "builder/param_view.h"
 
 namespace fakes {
 inline std::string_view CtlName(Ctl control) {
