@@ -18,8 +18,21 @@ PAGE = ('<html><body style="margin:0;background:#2060e0">'
         + "<p>News of the day.</p>" * 200 + PADDING + "</body></html>")
 
 
+def engine_loaded(pids):
+    """Whether any of those processes maps the browser engine's library."""
+    for pid in pids:
+        try:
+            with open(f"/proc/{pid}/maps") as f:
+                if "libQt6WebEngineCore" in f.read():
+                    return True
+        except OSError:
+            pass
+    return False
+
+
 def measure(program, settle=4.0, samples=3):
-    """(total MB, main process MB, helper count): median of a few samples once settled."""
+    """(total MB, main process MB, helper count, engine in the main process, engine in the
+    tree): median of a few samples once settled."""
     time.sleep(settle)
     totals, mains, helpers = [], [], 0
     for _ in range(samples):
@@ -29,7 +42,9 @@ def measure(program, settle=4.0, samples=3):
         totals.append((main + sum(harness.pss_kb(pid) for pid in children)) / 1024)
         mains.append(main / 1024)
         time.sleep(1)
-    return statistics.median(totals), statistics.median(mains), helpers
+    children = program.descendants()
+    return (statistics.median(totals), statistics.median(mains), helpers,
+            engine_loaded([program.process.pid]), engine_loaded(children))
 
 
 def fail(program, text):
@@ -104,7 +119,8 @@ def run_configuration(executable):
         left, top, width, height = 120 + 8640, 120 + 930, 1215, 330
         harness.click(info["x"] + (left + width // 2) // 15, info["y"] + (top + height // 2) // 15)
         figures["configuration, page previewed"] = measure(program, settle=6)
-        harness._run("xdotool", "windowclose", str(window))
+        harness.activate(window)
+        harness.keys("alt+F4")
         if not harness.wait_for(lambda: not configuration_window(), 10):
             fail(program, "configuration window still open")
         figures["configuration window closed"] = measure(program, settle=6)
@@ -169,11 +185,12 @@ def main():
             else:
                 states.setdefault(state, []).append(value)
     print(f"== {label}: PSS in MB, median of {runs} runs (total over the process tree / main "
-          "process / helper processes)")
+          "process / helper processes / engine loaded: in the main process, anywhere)")
     for state, values in states.items():
         total = statistics.median(v[0] for v in values)
         main_mb = statistics.median(v[1] for v in values)
-        print(f"  {state:26s} {total:6.0f}  {main_mb:6.0f}  {values[-1][2]}"
+        engine = "".join("yn"[not v] for v in values[-1][3:5])
+        print(f"  {state:26s} {total:6.0f}  {main_mb:6.0f}  {values[-1][2]:2d}  {engine}"
               f"   (runs: {' '.join(f'{v[0]:.0f}' for v in values)})")
     print(f"  page drawn again after every hide and show; a new request for it on "
           f"{sum(reloads)} of {len(reloads)} shows; {retried} shows left iconic and retried")

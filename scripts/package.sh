@@ -3,7 +3,7 @@
 # BUILD_DIR picks the build folder (default build; an existing one keeps its settings).
 #
 # scripts/package.sh COPY-FOLDER builds instead the package of a customised copy, from the
-# folder "Create local Tavorin" wrote (~/Tavorin/<name>/: the program <name>, Param.ini and
+# folder "Create local Tavorin" wrote (~/Tavorin/<name>/: the program <name>, tavorin-viewer, Param.ini and
 # Info.ico when there is one): build/<package>_<version>_amd64.deb, the package named after
 # the copy, installable beside tavorin. MAINTAINER="Name <address>" names its maintainer.
 set -euo pipefail
@@ -48,6 +48,8 @@ package_copy() {
   readelf -h "$exe" 2>/dev/null | grep -q 'Machine:.*X86-64' ||
     fail "$exe is not a Linux program for amd64 (a Windows copy gets the Windows setup)"
   [ -f "$folder/Param.ini" ] || fail "$folder holds no Param.ini"
+  [[ -f $folder/tavorin-viewer && -x $folder/tavorin-viewer ]] ||
+    fail "$folder holds no tavorin-viewer, the part that shows pages: create the copy again"
   # Debian's rule: lowercase letters, digits, + - . (at least two, the first a letter or
   # digit). Capitals are lowered, blanks and _ become -; a name with anything else gives none.
   # So the name itself needs no quoting below beyond its blanks.
@@ -68,7 +70,9 @@ package_copy() {
   install -d -m 755 "$root/DEBIAN" "$root/opt/$pkg" "$root/usr/share/applications" \
     "$root/etc/xdg/autostart" "$root/usr/share/doc/$pkg" "$root/usr/share/lintian/overrides"
   install -m 755 "$exe" "$root/opt/$pkg/$name"
-  strip --remove-section=.comment --remove-section=.note "$root/opt/$pkg/$name"
+  install -m 755 "$folder/tavorin-viewer" "$root/opt/$pkg/tavorin-viewer"
+  strip --remove-section=.comment --remove-section=.note "$root/opt/$pkg/$name" \
+    "$root/opt/$pkg/tavorin-viewer"
   # Param.ini is the publisher's, a conffile: a change made on the machine survives upgrades.
   install -D -m 644 "$folder/Param.ini" "$root/etc/$pkg/Param.ini"
   ln -s "/etc/$pkg/Param.ini" "$root/opt/$pkg/Param.ini"
@@ -112,7 +116,7 @@ Keywords=notifier;news;tray;"
   # Its dependencies as dpkg-shlibdeps computes them from the program itself.
   mkdir -p "$stage/debian"
   : >"$stage/debian/control"
-  depends=$(cd "$stage" && dpkg-shlibdeps -O "root/opt/$pkg/$name" 2>/dev/null |
+  depends=$(cd "$stage" && dpkg-shlibdeps -O "root/opt/$pkg/$name" "root/opt/$pkg/tavorin-viewer" 2>/dev/null |
     sed -n 's/^shlibs:Depends=//p')
   [ -n "$depends" ] || fail "dpkg-shlibdeps found no dependencies for $exe"
   printf '/etc/xdg/autostart/%s.desktop\n/etc/%s/Param.ini\n' "$pkg" "$pkg" >"$root/DEBIAN/conffiles"

@@ -20,6 +20,7 @@ PAGE = "<html><body><h1>Installed</h1></body></html>"
 ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 EXPECTED = {
     "./opt/tavorin/Tavorin": "-rwxr-xr-x",
+    "./opt/tavorin/tavorin-viewer": "-rwxr-xr-x",
     "./opt/tavorin/uninstall": "-rwxr-xr-x",
     "./usr/bin/tavorin": "lrwxrwxrwx",
     "./usr/share/applications/tavorin.desktop": "-rw-r--r--",
@@ -106,6 +107,7 @@ class PackageTest(unittest.TestCase):
         folder, icon = os.path.join(top, "My Copy"), os.path.join(harness.DATA, "Info.ico")
         os.makedirs(folder)
         shutil.copy2(os.path.join(BUILD, "Tavorin"), os.path.join(folder, "My Copy"))
+        shutil.copy2(os.path.join(BUILD, "tavorin-viewer"), folder)
         run("convert", icon, "(", icon, "-scale", "256x256", ")",  # a BMP image and a PNG one
             os.path.join(folder, "Info.ico"))
         with open(os.path.join(folder, "Param.ini"), "w") as f:
@@ -161,7 +163,7 @@ class PackageTest(unittest.TestCase):
         self.addCleanup(lambda: run("dpkg", "--purge", "tavorin"))
         files = run("dpkg", "-L", "tavorin").stdout.split()
 
-        server = harness.Server({"/installed": (500, "down")})
+        server = harness.Server({"/installed": (200, PAGE)})
         self.addCleanup(server.close)
         home = harness.tempfile.mkdtemp(prefix="tavorin-home-")
         self.addCleanup(shutil.rmtree, home, True)
@@ -188,6 +190,9 @@ class PackageTest(unittest.TestCase):
             instance = harness.wait_for(lambda: next(
                 (name for name in ("tavorin", "Tavorin") if harness.tray_holds(name)), None), 15)
             self.assertTrue(instance, f"{started_by}: no tray icon")
+            # The changed page is shown by the program's viewer, installed beside it.
+            self.assertTrue(harness.wait_for(
+                lambda: "/opt/tavorin/tavorin-viewer" in viewers(), 30), f"{started_by}: no viewer")
             if started_by == "menu":
                 process.terminate()
                 process.wait(15)
@@ -225,6 +230,16 @@ class PackageTest(unittest.TestCase):
         left = [f for f in files if os.path.lexists(f) and not os.path.isdir(f)]
         self.assertEqual([], left)
         self.assertFalse(os.path.exists("/opt/tavorin"))
+
+
+def viewers():
+    found = []
+    for entry in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            found.append(os.readlink(f"/proc/{entry}/exe"))
+        except OSError:
+            pass
+    return found
 
 
 class tempfile_dir:
