@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "builder/param_host.h"
+#include "platform/qt/qt_file_dialog.h"
 #include "platform/qt/qt_param_window.h"
 
 class IFileSystem;

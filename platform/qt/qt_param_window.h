@@ -6,7 +6,6 @@
 
 #include "builder/param_layout.h"
 #include "builder/param_view.h"
-#include "platform/file_dialog.h"
 
 class QTabWidget;
 
@@ -72,19 +71,4 @@ class QtParamWindow final : public QWidget, public IParamView {
     std::array<std::string, static_cast<std::size_t>(Ctl::Count)> captions_;
     int currentTab_ = 0;
     bool shown_ = false;
-};
-
-// CommonDialog1 on QFileDialog, modal to its owner window.
-class QtFileDialog final : public IFileDialog {
-  public:
-    explicit QtFileDialog(QWidget* owner) : owner_(owner) {}
-    void ShowOpen(const std::string& title, const std::string& filter,
-                  std::string& fileName) override;
-
-    // "Ico file | *.ico" (description, bar, patterns; pairs repeat) in Qt's form:
-    // "Ico file (*.ico)", pairs joined by ";;".
-    static QString QtFilter(const std::string& filter);
-
-  private:
-    QPointer<QWidget> owner_;
 };
