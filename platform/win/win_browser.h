@@ -10,6 +10,7 @@
 
 #include "platform/browser.h"
 #include "platform/win/com_ptr.h"
+#include "platform/win/win_browser_emulation.h"
 #include "platform/window.h"
 
 struct IHTMLDocument2;
@@ -86,9 +87,3 @@ class WinBrowser final : public IBrowser {
     std::string url_;  // the page to bring back after SetHostVisible(false)
     bool blanked_ = false;
 };
-
-// Makes the WebBrowser control render pages in the newest document mode for this
-// executable (FEATURE_BROWSER_EMULATION under the current user's key); the value is
-// named after the executable's file name. Returns false when it could not be written.
-bool WriteBrowserEmulation();
-inline constexpr DWORD kBrowserEmulationMode = 11001;
