@@ -2,12 +2,25 @@
 
 #include <exdisp.h>
 #include <mshtml.h>
+#include <shlwapi.h>
 
+#include <climits>
+#include <string_view>
+
+#include "platform/page_address.h"
 #include "platform/win/ansi.h"
 #include "platform/win/win32_window.h"
 #include "platform/win/win_browser_site.h"
 
 namespace {
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+bool IsUtf8(const std::string& text) {
+    return text.size() <= INT_MAX &&
+           MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                               static_cast<int>(text.size()), nullptr, 0) > 0;
+}
+
 class Bstr {
   public:
     explicit Bstr(const std::string& text) {
@@ -96,6 +109,8 @@ bool WinBrowser::EnsureControl() {
 }
 
 void WinBrowser::Destroy() {
+    StopLoading();
+    bodyPending_ = false;
     DetachDocument();
     if (browser_) ole::Unadvise(browser_.Get(), DIID_DWebBrowserEvents2, browserCookie_);
     browserCookie_ = 0;
@@ -123,7 +138,66 @@ void WinBrowser::GoTo(const std::string& url) {
 void WinBrowser::Navigate(const std::string& url) {
     url_ = url;
     blanked_ = false;
+    body_.clear();
+    StopLoading();
+    bodyPending_ = false;
     GoTo(url);
+}
+
+void WinBrowser::ShowPage(const std::string& url, const std::string& body) {
+    url_ = url;
+    blanked_ = false;
+    body_ = BodyWithBase(body, url);
+    // The server's charset does not come along: a body that is valid UTF-8 is marked as such,
+    // as the other platforms take it.
+    if (!body_.starts_with(kUtf8Mark) && IsUtf8(body_)) body_.insert(0, kUtf8Mark);
+    ShowKeptBody();
+}
+
+void WinBrowser::ShowKeptBody() {
+    StopLoading();
+    bodyPending_ = true;
+    GoTo("about:blank");
+}
+
+bool WinBrowser::LoadBody() {
+    ComPtr<IDispatch> document;
+    if (FAILED(browser_->get_Document(document.Out())) || !document) return false;
+    const auto persist = document.As<IPersistStreamInit>(IID_IPersistStreamInit);
+    // A copy the document reads at its pace; ours stays for the next show.
+    const ComPtr<IStream> stream(SHCreateMemStream(reinterpret_cast<const BYTE*>(body_.data()),
+                                                   static_cast<UINT>(body_.size())));
+    if (!persist || !stream || FAILED(persist->InitNew())) return false;
+    // Its ready state says when it is complete, whether or not the control reports it.
+    loading_ = document.As<IHTMLDocument2>(IID_IHTMLDocument2);
+    loadingCookie_ = ole::Advise(loading_.Get(), IID_IPropertyNotifySink,
+                                 static_cast<IPropertyNotifySink*>(site_.Get()));
+    bodyLoading_ = true;
+    if (SUCCEEDED(persist->Load(stream.Get()))) return true;
+    StopLoading();
+    return false;
+}
+
+void WinBrowser::StopLoading() {
+    if (loading_) ole::Unadvise(loading_.Get(), IID_IPropertyNotifySink, loadingCookie_);
+    loadingCookie_ = 0;
+    loading_.Reset();
+    bodyLoading_ = false;
+}
+
+void WinBrowser::OnReadyStateChanged() {
+    if (!bodyLoading_ || !loading_) return;
+    BSTR state = nullptr;
+    const bool complete = SUCCEEDED(loading_->get_readyState(&state)) && state &&
+                          std::wstring_view(state) == L"complete";
+    SysFreeString(state);
+    if (complete) OnBodyLoaded();
+}
+
+void WinBrowser::OnBodyLoaded() {
+    // Once: by its ready state or by the control, whichever comes first.
+    bodyLoading_ = false;
+    if (DocumentComplete) DocumentComplete();
 }
 
 void WinBrowser::Move(int left, int top, int width, int height) {
@@ -145,11 +219,17 @@ void WinBrowser::SetHostVisible(bool visible) {
     if (!visible) {
         if (browser_ && !blanked_ && !url_.empty()) {
             blanked_ = true;
+            StopLoading();
+            bodyPending_ = false;
             GoTo("about:blank");
         }
     } else if (blanked_) {
         blanked_ = false;
-        GoTo(url_);
+        // Back from the body kept: the server is not asked again.
+        if (body_.empty())
+            GoTo(url_);
+        else
+            ShowKeptBody();
     }
 }
 
@@ -165,6 +245,17 @@ void WinBrowser::AttachDocument(bool attach) {
                                       static_cast<IDispatch*>(site_.Get()));
 }
 
+bool WinBrowser::IsBlankDocument() const {
+    ComPtr<IDispatch> document;
+    if (FAILED(browser_->get_Document(document.Out())) || !document) return false;
+    const auto html = document.As<IHTMLDocument2>(IID_IHTMLDocument2);
+    BSTR address = nullptr;
+    const bool blank = html && SUCCEEDED(html->get_URL(&address)) && address &&
+                       std::wstring_view(address) == L"about:blank";
+    SysFreeString(address);
+    return blank;
+}
+
 void WinBrowser::DetachDocument() {
     if (document_) ole::Unadvise(document_.Get(), ole::kHtmlDocumentEvents2, documentCookie_);
     documentCookie_ = 0;
@@ -174,6 +265,20 @@ void WinBrowser::DetachDocument() {
 void WinBrowser::OnDocumentComplete(IDispatch* frame) {
     // Frames complete too; the page is complete when the top-level document is.
     if (!ole::SameObject(frame, browser_.Get())) return;
+    if (bodyPending_) {
+        // A page left before it completed is no concern: only the blank one takes the body.
+        if (!IsBlankDocument()) return;
+        bodyPending_ = false;
+        if (LoadBody()) return;
+        // A control that cannot take it still shows the page, from its address.
+        body_.clear();
+        GoTo(url_);
+        return;
+    }
+    if (bodyLoading_) {
+        OnBodyLoaded();
+        return;
+    }
     if (DocumentComplete) DocumentComplete();
 }
 

@@ -4,6 +4,7 @@
 #include <exdispid.h>
 #include <mshtmdid.h>
 #include <mshtml.h>
+#include <olectl.h>
 
 namespace {
 // What the control may fetch and run (the DISPID_AMBIENT_DLCONTROL values): pictures,
@@ -60,6 +61,8 @@ STDMETHODIMP WinBrowser::Site::QueryInterface(REFIID iid, void** out) {
         *out = static_cast<IDocHostUIHandler*>(this);
     else if (iid == __uuidof(IDocHostShowUI))
         *out = static_cast<IDocHostShowUI*>(this);
+    else if (iid == IID_IPropertyNotifySink)
+        *out = static_cast<IPropertyNotifySink*>(this);
     else if (iid == IID_IDispatch || iid == DIID_DWebBrowserEvents2 ||
              iid == ole::kHtmlDocumentEvents2)
         *out = static_cast<IDispatch*>(this);
@@ -286,6 +289,18 @@ STDMETHODIMP WinBrowser::Site::ShowMessage(HWND, LPOLESTR, LPOLESTR, DWORD, LPOL
 }
 
 STDMETHODIMP WinBrowser::Site::ShowHelp(HWND, LPOLESTR, UINT, DWORD, POINT, IDispatch*) {
+    return S_OK;
+}
+
+STDMETHODIMP WinBrowser::Site::OnChanged(DISPID id) {
+    // The owner may go while its handler runs.
+    ComPtr<Site> self(this);
+    AddRef();
+    if (owner_ && id == DISPID_READYSTATE) owner_->OnReadyStateChanged();
+    return S_OK;
+}
+
+STDMETHODIMP WinBrowser::Site::OnRequestEdit(DISPID) {
     return S_OK;
 }
 

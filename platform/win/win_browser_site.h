@@ -24,6 +24,7 @@ class WinBrowser::Site final : public IOleClientSite,
                                public IOleInPlaceFrame,
                                public IDocHostUIHandler,
                                public IDocHostShowUI,
+                               public IPropertyNotifySink,
                                public IDispatch {
   public:
     explicit Site(WinBrowser* owner) : owner_(owner) {}
@@ -93,6 +94,10 @@ class WinBrowser::Site final : public IOleClientSite,
     STDMETHODIMP ShowMessage(HWND, LPOLESTR, LPOLESTR, DWORD, LPOLESTR, DWORD,
                              LRESULT* result) override;
     STDMETHODIMP ShowHelp(HWND, LPOLESTR, UINT, DWORD, POINT, IDispatch*) override;
+
+    // IPropertyNotifySink: a document loaded from memory tells its ready state here.
+    STDMETHODIMP OnChanged(DISPID id) override;
+    STDMETHODIMP OnRequestEdit(DISPID) override;
 
     // IDispatch: the ambient properties of the site and the events of both sources.
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
