@@ -63,6 +63,10 @@ STDMETHODIMP WinBrowser::Site::QueryInterface(REFIID iid, void** out) {
         *out = static_cast<IDocHostShowUI*>(this);
     else if (iid == IID_IPropertyNotifySink)
         *out = static_cast<IPropertyNotifySink*>(this);
+    else if (iid == IID_IServiceProvider)
+        *out = static_cast<IServiceProvider*>(this);
+    else if (iid == IID_IInternetSecurityManager)
+        *out = static_cast<IInternetSecurityManager*>(this);
     else if (iid == IID_IDispatch || iid == DIID_DWebBrowserEvents2 ||
              iid == ole::kHtmlDocumentEvents2)
         *out = static_cast<IDispatch*>(this);
@@ -302,6 +306,51 @@ STDMETHODIMP WinBrowser::Site::OnChanged(DISPID id) {
 
 STDMETHODIMP WinBrowser::Site::OnRequestEdit(DISPID) {
     return S_OK;
+}
+
+STDMETHODIMP WinBrowser::Site::QueryService(REFGUID service, REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (service != SID_SInternetSecurityManager) return E_NOINTERFACE;
+    return QueryInterface(iid, out);
+}
+
+STDMETHODIMP WinBrowser::Site::SetSecuritySite(IInternetSecurityMgrSite*) {
+    return INET_E_DEFAULT_ACTION;
+}
+
+STDMETHODIMP WinBrowser::Site::GetSecuritySite(IInternetSecurityMgrSite** site) {
+    if (site) *site = nullptr;
+    return INET_E_DEFAULT_ACTION;
+}
+
+STDMETHODIMP WinBrowser::Site::MapUrlToZone(LPCWSTR url, DWORD* zone, DWORD) {
+    if (!zone || !url || _wcsnicmp(url, L"about:", 6) != 0) return INET_E_DEFAULT_ACTION;
+    *zone = URLZONE_INTERNET;
+    return S_OK;
+}
+
+STDMETHODIMP WinBrowser::Site::GetSecurityId(LPCWSTR, BYTE*, DWORD*, DWORD_PTR) {
+    return INET_E_DEFAULT_ACTION;
+}
+
+STDMETHODIMP WinBrowser::Site::ProcessUrlAction(LPCWSTR, DWORD, BYTE*, DWORD, BYTE*, DWORD, DWORD,
+                                                DWORD) {
+    return INET_E_DEFAULT_ACTION;
+}
+
+STDMETHODIMP WinBrowser::Site::QueryCustomPolicy(LPCWSTR, REFGUID, BYTE**, DWORD*, BYTE*, DWORD,
+                                                 DWORD) {
+    return INET_E_DEFAULT_ACTION;
+}
+
+STDMETHODIMP WinBrowser::Site::SetZoneMapping(DWORD, LPCWSTR, DWORD) {
+    return INET_E_DEFAULT_ACTION;
+}
+
+STDMETHODIMP WinBrowser::Site::GetZoneMappings(DWORD, IEnumString** mappings, DWORD) {
+    if (mappings) *mappings = nullptr;
+    return INET_E_DEFAULT_ACTION;
 }
 
 STDMETHODIMP WinBrowser::Site::GetTypeInfoCount(UINT* count) {

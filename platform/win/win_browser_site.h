@@ -2,6 +2,8 @@
 // Windows only. The WebBrowser control's site, and the plumbing of the events it sinks.
 #include <mshtmhst.h>
 #include <ole2.h>
+#include <servprov.h>
+#include <urlmon.h>
 
 #include "platform/win/win_browser.h"
 
@@ -25,6 +27,8 @@ class WinBrowser::Site final : public IOleClientSite,
                                public IDocHostUIHandler,
                                public IDocHostShowUI,
                                public IPropertyNotifySink,
+                               public IServiceProvider,
+                               public IInternetSecurityManager,
                                public IDispatch {
   public:
     explicit Site(WinBrowser* owner) : owner_(owner) {}
@@ -98,6 +102,22 @@ class WinBrowser::Site final : public IOleClientSite,
     // IPropertyNotifySink: a document loaded from memory tells its ready state here.
     STDMETHODIMP OnChanged(DISPID id) override;
     STDMETHODIMP OnRequestEdit(DISPID) override;
+
+    // IServiceProvider: the security manager below, no other service.
+    STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** out) override;
+
+    // IInternetSecurityManager: a body shown from memory lives in a blank document; it gets
+    // the rights of a web page, whatever the system gives blank documents. The rest is the
+    // system's.
+    STDMETHODIMP SetSecuritySite(IInternetSecurityMgrSite*) override;
+    STDMETHODIMP GetSecuritySite(IInternetSecurityMgrSite** site) override;
+    STDMETHODIMP MapUrlToZone(LPCWSTR url, DWORD* zone, DWORD) override;
+    STDMETHODIMP GetSecurityId(LPCWSTR, BYTE*, DWORD*, DWORD_PTR) override;
+    STDMETHODIMP ProcessUrlAction(LPCWSTR, DWORD, BYTE*, DWORD, BYTE*, DWORD, DWORD,
+                                  DWORD) override;
+    STDMETHODIMP QueryCustomPolicy(LPCWSTR, REFGUID, BYTE**, DWORD*, BYTE*, DWORD, DWORD) override;
+    STDMETHODIMP SetZoneMapping(DWORD, LPCWSTR, DWORD) override;
+    STDMETHODIMP GetZoneMappings(DWORD, IEnumString** mappings, DWORD) override;
 
     // IDispatch: the ambient properties of the site and the events of both sources.
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
