@@ -250,8 +250,9 @@ bool WinBrowser::IsBlankDocument() const {
     if (FAILED(browser_->get_Document(document.Out())) || !document) return false;
     const auto html = document.As<IHTMLDocument2>(IID_IHTMLDocument2);
     BSTR address = nullptr;
+    // Pages shown come from the web: any "about:" one is ours.
     const bool blank = html && SUCCEEDED(html->get_URL(&address)) && address &&
-                       std::wstring_view(address) == L"about:blank";
+                       _wcsnicmp(address, L"about:", 6) == 0;
     SysFreeString(address);
     return blank;
 }

@@ -31,8 +31,8 @@ class OleSession {
     bool initialized_;
 };
 
-// The control is made at the first Navigate, so a window that never shows a page pays
-// nothing for it. When it cannot be made, Navigate does nothing and the parent window
+// The control is made at the first Navigate or ShowPage, so a window that never shows a
+// page pays nothing for it. When it cannot be made, both do nothing and the parent window
 // simply stays empty.
 class WinBrowser final : public IBrowser {
   public:
