@@ -6,9 +6,12 @@
 #include "platform/win/message_loop.h"
 #include "platform/win/win_browser.h"
 #include "platform/win/win_desktop.h"
+#include "platform/win/win_message_box.h"
 #include "platform/win/win_notifier_window.h"
 #include "platform/win/win_param_host.h"
+#include "platform/win/win_shell.h"
 #include "platform/win/win_single_instance.h"
+#include "platform/win/win_timer.h"
 #include "platform/win/win_transfer.h"
 #include "platform/win/win_tray.h"
 

@@ -25,6 +25,10 @@ void UseEveryOperation(WinBrowser& browser, int& events) {
     browser.AttachDocument(true);
     browser.SetHostVisible(false);
     browser.SetHostVisible(true);
+    // The largest body a poll takes, shown from memory and brought back after a hide.
+    browser.ShowPage("http://127.0.0.1:9/", std::string(16 << 20, '<'));
+    browser.SetHostVisible(false);
+    browser.SetHostVisible(true);
     browser.Navigate("");
     winui::Pump(300);
     browser.AttachDocument(false);

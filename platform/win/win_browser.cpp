@@ -1,32 +1,25 @@
 #include "platform/win/win_browser.h"
 
 #include <exdisp.h>
-#include <exdispid.h>
-#include <mshtmdid.h>
-#include <mshtmhst.h>
 #include <mshtml.h>
-#include <ole2.h>
+#include <shlwapi.h>
 
+#include <climits>
+#include <string_view>
+
+#include "platform/page_address.h"
 #include "platform/win/ansi.h"
 #include "platform/win/win32_window.h"
+#include "platform/win/win_browser_site.h"
 
 namespace {
-// Not in every SDK's uuid library.
-constexpr GUID kHtmlDocumentEvents2 = {
-    0x3050f613, 0x98b5, 0x11cf, {0xbb, 0x82, 0x00, 0xaa, 0x00, 0xbd, 0xce, 0x0b}};
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
-// What the control may fetch and run (the DISPID_AMBIENT_DLCONTROL values): pictures,
-// video and sound as usual, always asking the server rather than a cache, no plug-ins
-// or Java, and no dialogs of its own.
-constexpr DWORD kDlImages = 0x10, kDlVideos = 0x20, kDlBgSounds = 0x40, kDlNoJava = 0x100,
-                kDlNoRunActiveX = 0x200, kDlNoDownloadActiveX = 0x400, kDlResynchronize = 0x2000,
-                kDlPragmaNoCache = 0x4000, kDlSilent = 0x40000000;
-constexpr DWORD kDownloadControl = kDlImages | kDlVideos | kDlBgSounds | kDlNoJava |
-                                   kDlNoRunActiveX | kDlNoDownloadActiveX | kDlResynchronize |
-                                   kDlPragmaNoCache | kDlSilent;
-
-constexpr wchar_t kEmulationKey[] =
-    L"Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
+bool IsUtf8(const std::string& text) {
+    return text.size() <= INT_MAX &&
+           MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                               static_cast<int>(text.size()), nullptr, 0) > 0;
+}
 
 class Bstr {
   public:
@@ -42,279 +35,7 @@ class Bstr {
   private:
     BSTR value_;
 };
-
-bool SameObject(IUnknown* a, IUnknown* b) {
-    if (!a || !b) return false;
-    ComPtr<IUnknown> left, right;
-    a->QueryInterface(IID_IUnknown, left.OutVoid());
-    b->QueryInterface(IID_IUnknown, right.OutVoid());
-    return left && left.Get() == right.Get();
-}
-
-// Connects sink to source's connection point iid; 0 when that fails.
-DWORD Advise(IUnknown* source, REFIID iid, IUnknown* sink) {
-    ComPtr<IConnectionPointContainer> container;
-    if (!source ||
-        FAILED(source->QueryInterface(IID_IConnectionPointContainer, container.OutVoid())))
-        return 0;
-    ComPtr<IConnectionPoint> point;
-    if (FAILED(container->FindConnectionPoint(iid, point.Out()))) return 0;
-    DWORD cookie = 0;
-    if (FAILED(point->Advise(sink, &cookie))) return 0;
-    return cookie;
-}
-
-void Unadvise(IUnknown* source, REFIID iid, DWORD cookie) {
-    if (!source || !cookie) return;
-    ComPtr<IConnectionPointContainer> container;
-    if (FAILED(source->QueryInterface(IID_IConnectionPointContainer, container.OutVoid()))) return;
-    ComPtr<IConnectionPoint> point;
-    if (SUCCEEDED(container->FindConnectionPoint(iid, point.Out()))) point->Unadvise(cookie);
-}
 }  // namespace
-
-bool WriteBrowserEmulation() {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return false;
-    std::wstring name(path, length);
-    name.erase(0, name.find_last_of(L"\\/") + 1);
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kEmulationKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    const DWORD mode = kBrowserEmulationMode;
-    const LONG result = RegSetValueExW(key, name.c_str(), 0, REG_DWORD,
-                                       reinterpret_cast<const BYTE*>(&mode), sizeof mode);
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS;
-}
-
-// The control's one site: client site, in-place site and frame, document host (its UI and
-// its message boxes) and the sink of the browser's and the document's events, handed out
-// from QueryInterface.
-class WinBrowser::Site final : public IOleClientSite,
-                               public IOleInPlaceSite,
-                               public IOleInPlaceFrame,
-                               public IDocHostUIHandler,
-                               public IDocHostShowUI,
-                               public IDispatch {
-  public:
-    explicit Site(WinBrowser* owner) : owner_(owner) {}
-    void Forget() { owner_ = nullptr; }
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IOleClientSite)
-            *out = static_cast<IOleClientSite*>(this);
-        else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite)
-            *out = static_cast<IOleInPlaceSite*>(this);
-        else if (iid == IID_IOleInPlaceUIWindow || iid == IID_IOleInPlaceFrame)
-            *out = static_cast<IOleInPlaceFrame*>(this);
-        else if (iid == IID_IDocHostUIHandler)
-            *out = static_cast<IDocHostUIHandler*>(this);
-        else if (iid == __uuidof(IDocHostShowUI))
-            *out = static_cast<IDocHostShowUI*>(this);
-        else if (iid == IID_IDispatch || iid == DIID_DWebBrowserEvents2 ||
-                 iid == kHtmlDocumentEvents2)
-            *out = static_cast<IDispatch*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++references_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const long left = --references_;
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
-
-    // IOleClientSite
-    STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
-    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
-        if (moniker) *moniker = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP GetContainer(IOleContainer** container) override {
-        if (container) *container = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP ShowObject() override { return S_OK; }
-    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
-    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
-
-    // IOleWindow
-    STDMETHODIMP GetWindow(HWND* window) override {
-        if (!window) return E_POINTER;
-        *window = owner_ ? owner_->parent_ : nullptr;
-        return *window ? S_OK : E_FAIL;
-    }
-    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-
-    // IOleInPlaceSite
-    STDMETHODIMP CanInPlaceActivate() override { return owner_ ? S_OK : S_FALSE; }
-    STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
-    STDMETHODIMP OnUIActivate() override { return S_OK; }
-    STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
-                                  LPRECT position, LPRECT clip,
-                                  LPOLEINPLACEFRAMEINFO info) override {
-        if (frame) {
-            *frame = this;
-            AddRef();
-        }
-        if (document) *document = nullptr;
-        const RECT rect = owner_ ? owner_->PixelRect() : RECT{};
-        if (position) *position = rect;
-        if (clip) *clip = rect;
-        if (info) {
-            info->fMDIApp = FALSE;
-            info->hwndFrame = owner_ ? owner_->parent_ : nullptr;
-            info->haccel = nullptr;
-            info->cAccelEntries = 0;
-        }
-        return S_OK;
-    }
-    STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
-    STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
-    STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
-    STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
-    STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
-    STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
-
-    // IOleInPlaceUIWindow, IOleInPlaceFrame: no toolbars, menus or status bar to share.
-    STDMETHODIMP GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
-    STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
-    STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
-    STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
-    STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
-    STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
-    STDMETHODIMP RemoveMenus(HMENU) override { return E_NOTIMPL; }
-    STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
-    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
-    STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
-
-    // IDocHostUIHandler
-    STDMETHODIMP ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override {
-        // S_OK: the host has dealt with it, the browser shows no menu of its own.
-        return owner_ && owner_->OnShowContextMenu() ? S_FALSE : S_OK;
-    }
-    STDMETHODIMP GetHostInfo(DOCHOSTUIINFO* info) override {
-        if (!info) return E_POINTER;
-        info->dwFlags = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_THEME |
-                        DOCHOSTUIFLAG_DISABLE_HELP_MENU | DOCHOSTUIFLAG_DPI_AWARE;
-        info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
-        return S_OK;
-    }
-    STDMETHODIMP ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*,
-                        IOleInPlaceUIWindow*) override {
-        return S_OK;
-    }
-    STDMETHODIMP HideUI() override { return S_OK; }
-    STDMETHODIMP UpdateUI() override { return S_OK; }
-    STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
-    STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
-    STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
-    STDMETHODIMP TranslateAccelerator(LPMSG, const GUID*, DWORD) override { return S_FALSE; }
-    STDMETHODIMP GetOptionKeyPath(LPOLESTR* key, DWORD) override {
-        if (key) *key = nullptr;
-        return S_FALSE;
-    }
-    STDMETHODIMP GetDropTarget(IDropTarget*, IDropTarget** target) override {
-        if (target) *target = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP GetExternal(IDispatch** external) override {
-        // window.external reaches nothing of ours.
-        if (external) *external = nullptr;
-        return S_FALSE;
-    }
-    STDMETHODIMP TranslateUrl(DWORD, LPWSTR, LPWSTR* translated) override {
-        if (translated) *translated = nullptr;
-        return S_FALSE;
-    }
-    STDMETHODIMP FilterDataObject(IDataObject*, IDataObject** filtered) override {
-        if (filtered) *filtered = nullptr;
-        return S_FALSE;
-    }
-
-    // IDocHostShowUI: a page's alert and confirm boxes stay shut (confirm answers no).
-    STDMETHODIMP ShowMessage(HWND, LPOLESTR, LPOLESTR, DWORD, LPOLESTR, DWORD,
-                             LRESULT* result) override {
-        if (result) *result = IDCANCEL;
-        return S_OK;
-    }
-    STDMETHODIMP ShowHelp(HWND, LPOLESTR, UINT, DWORD, POINT, IDispatch*) override { return S_OK; }
-
-    // IDispatch: the ambient properties of the site and the events of both sources.
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        if (count) *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info) *info = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO*, UINT*) override {
-        // The owner may go while one of its handlers runs.
-        ComPtr<Site> self(this);
-        AddRef();
-        switch (id) {
-            case DISPID_AMBIENT_DLCONTROL:
-                if (!result) return E_POINTER;
-                VariantInit(result);
-                result->vt = VT_I4;
-                result->lVal = static_cast<LONG>(kDownloadControl);
-                return S_OK;
-            case DISPID_DOCUMENTCOMPLETE:
-                if (owner_ && params && params->cArgs == 2 && params->rgvarg[1].vt == VT_DISPATCH)
-                    owner_->OnDocumentComplete(params->rgvarg[1].pdispVal);
-                return S_OK;
-            case DISPID_NEWWINDOW2:
-            case DISPID_NEWWINDOW3:
-                // Pages open no windows of their own.
-                if (params)
-                    for (UINT i = 0; i < params->cArgs; ++i)
-                        if (params->rgvarg[i].vt == (VT_BYREF | VT_BOOL))
-                            *params->rgvarg[i].pboolVal = VARIANT_TRUE;
-                return S_OK;
-            case DISPID_HTMLDOCUMENTEVENTS2_ONCLICK:
-                if (owner_ && !owner_->OnDocumentClick()) {
-                    if (params && params->cArgs >= 1 && params->rgvarg[0].vt == VT_DISPATCH) {
-                        ComPtr<IHTMLEventObj> event;
-                        if (params->rgvarg[0].pdispVal &&
-                            SUCCEEDED(params->rgvarg[0].pdispVal->QueryInterface(
-                                IID_IHTMLEventObj, event.OutVoid()))) {
-                            VARIANT no;
-                            VariantInit(&no);
-                            no.vt = VT_BOOL;
-                            no.boolVal = VARIANT_FALSE;
-                            event->put_returnValue(no);
-                        }
-                    }
-                    if (result) {
-                        VariantInit(result);
-                        result->vt = VT_BOOL;
-                        result->boolVal = VARIANT_FALSE;
-                    }
-                }
-                return S_OK;
-            default:
-                return DISP_E_MEMBERNOTFOUND;
-        }
-    }
-
-  private:
-    ~Site() = default;
-    long references_ = 1;
-    WinBrowser* owner_;
-};
 
 OleSession::OleSession() : initialized_(SUCCEEDED(OleInitialize(nullptr))) {}
 
@@ -382,14 +103,16 @@ bool WinBrowser::EnsureControl() {
     browser_->put_Silent(VARIANT_TRUE);
     browser_->put_RegisterAsDropTarget(VARIANT_FALSE);
     browserCookie_ =
-        Advise(browser_.Get(), DIID_DWebBrowserEvents2, static_cast<IDispatch*>(site_.Get()));
+        ole::Advise(browser_.Get(), DIID_DWebBrowserEvents2, static_cast<IDispatch*>(site_.Get()));
     failed_ = false;
     return true;
 }
 
 void WinBrowser::Destroy() {
+    StopLoading();
+    bodyPending_ = false;
     DetachDocument();
-    if (browser_) Unadvise(browser_.Get(), DIID_DWebBrowserEvents2, browserCookie_);
+    if (browser_) ole::Unadvise(browser_.Get(), DIID_DWebBrowserEvents2, browserCookie_);
     browserCookie_ = 0;
     if (inPlace_) inPlace_->InPlaceDeactivate();
     if (control_) {
@@ -415,7 +138,66 @@ void WinBrowser::GoTo(const std::string& url) {
 void WinBrowser::Navigate(const std::string& url) {
     url_ = url;
     blanked_ = false;
+    body_.clear();
+    StopLoading();
+    bodyPending_ = false;
     GoTo(url);
+}
+
+void WinBrowser::ShowPage(const std::string& url, const std::string& body) {
+    url_ = url;
+    blanked_ = false;
+    body_ = BodyWithBase(body, url);
+    // The server's charset does not come along: a body that is valid UTF-8 is marked as such,
+    // as the other platforms take it.
+    if (!body_.starts_with(kUtf8Mark) && IsUtf8(body_)) body_.insert(0, kUtf8Mark);
+    ShowKeptBody();
+}
+
+void WinBrowser::ShowKeptBody() {
+    StopLoading();
+    bodyPending_ = true;
+    GoTo("about:blank");
+}
+
+bool WinBrowser::LoadBody() {
+    ComPtr<IDispatch> document;
+    if (FAILED(browser_->get_Document(document.Out())) || !document) return false;
+    const auto persist = document.As<IPersistStreamInit>(IID_IPersistStreamInit);
+    // A copy the document reads at its pace; ours stays for the next show.
+    const ComPtr<IStream> stream(SHCreateMemStream(reinterpret_cast<const BYTE*>(body_.data()),
+                                                   static_cast<UINT>(body_.size())));
+    if (!persist || !stream || FAILED(persist->InitNew())) return false;
+    // Its ready state says when it is complete, whether or not the control reports it.
+    loading_ = document.As<IHTMLDocument2>(IID_IHTMLDocument2);
+    loadingCookie_ = ole::Advise(loading_.Get(), IID_IPropertyNotifySink,
+                                 static_cast<IPropertyNotifySink*>(site_.Get()));
+    bodyLoading_ = true;
+    if (SUCCEEDED(persist->Load(stream.Get()))) return true;
+    StopLoading();
+    return false;
+}
+
+void WinBrowser::StopLoading() {
+    if (loading_) ole::Unadvise(loading_.Get(), IID_IPropertyNotifySink, loadingCookie_);
+    loadingCookie_ = 0;
+    loading_.Reset();
+    bodyLoading_ = false;
+}
+
+void WinBrowser::OnReadyStateChanged() {
+    if (!bodyLoading_ || !loading_) return;
+    BSTR state = nullptr;
+    const bool complete = SUCCEEDED(loading_->get_readyState(&state)) && state &&
+                          std::wstring_view(state) == L"complete";
+    SysFreeString(state);
+    if (complete) OnBodyLoaded();
+}
+
+void WinBrowser::OnBodyLoaded() {
+    // Once: by its ready state or by the control, whichever comes first.
+    bodyLoading_ = false;
+    if (DocumentComplete) DocumentComplete();
 }
 
 void WinBrowser::Move(int left, int top, int width, int height) {
@@ -437,11 +219,17 @@ void WinBrowser::SetHostVisible(bool visible) {
     if (!visible) {
         if (browser_ && !blanked_ && !url_.empty()) {
             blanked_ = true;
+            StopLoading();
+            bodyPending_ = false;
             GoTo("about:blank");
         }
     } else if (blanked_) {
         blanked_ = false;
-        GoTo(url_);
+        // Back from the body kept: the server is not asked again.
+        if (body_.empty())
+            GoTo(url_);
+        else
+            ShowKeptBody();
     }
 }
 
@@ -453,19 +241,45 @@ void WinBrowser::AttachDocument(bool attach) {
     if (FAILED(browser_->get_Document(document.Out())) || !document) return;
     document_ = document.As<IHTMLDocument2>(IID_IHTMLDocument2);
     if (document_)
-        documentCookie_ =
-            Advise(document_.Get(), kHtmlDocumentEvents2, static_cast<IDispatch*>(site_.Get()));
+        documentCookie_ = ole::Advise(document_.Get(), ole::kHtmlDocumentEvents2,
+                                      static_cast<IDispatch*>(site_.Get()));
+}
+
+bool WinBrowser::IsBlankDocument() const {
+    ComPtr<IDispatch> document;
+    if (FAILED(browser_->get_Document(document.Out())) || !document) return false;
+    const auto html = document.As<IHTMLDocument2>(IID_IHTMLDocument2);
+    BSTR address = nullptr;
+    // Pages shown come from the web: any "about:" one is ours.
+    const bool blank = html && SUCCEEDED(html->get_URL(&address)) && address &&
+                       _wcsnicmp(address, L"about:", 6) == 0;
+    SysFreeString(address);
+    return blank;
 }
 
 void WinBrowser::DetachDocument() {
-    if (document_) Unadvise(document_.Get(), kHtmlDocumentEvents2, documentCookie_);
+    if (document_) ole::Unadvise(document_.Get(), ole::kHtmlDocumentEvents2, documentCookie_);
     documentCookie_ = 0;
     document_.Reset();
 }
 
 void WinBrowser::OnDocumentComplete(IDispatch* frame) {
     // Frames complete too; the page is complete when the top-level document is.
-    if (!SameObject(frame, browser_.Get())) return;
+    if (!ole::SameObject(frame, browser_.Get())) return;
+    if (bodyPending_) {
+        // A page left before it completed is no concern: only the blank one takes the body.
+        if (!IsBlankDocument()) return;
+        bodyPending_ = false;
+        if (LoadBody()) return;
+        // A control that cannot take it still shows the page, from its address.
+        body_.clear();
+        GoTo(url_);
+        return;
+    }
+    if (bodyLoading_) {
+        OnBodyLoaded();
+        return;
+    }
     if (DocumentComplete) DocumentComplete();
 }
 

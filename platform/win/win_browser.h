@@ -10,6 +10,7 @@
 
 #include "platform/browser.h"
 #include "platform/win/com_ptr.h"
+#include "platform/win/win_browser_emulation.h"
 #include "platform/window.h"
 
 struct IHTMLDocument2;
@@ -30,8 +31,8 @@ class OleSession {
     bool initialized_;
 };
 
-// The control is made at the first Navigate, so a window that never shows a page pays
-// nothing for it. When it cannot be made, Navigate does nothing and the parent window
+// The control is made at the first Navigate or ShowPage, so a window that never shows a
+// page pays nothing for it. When it cannot be made, both do nothing and the parent window
 // simply stays empty.
 class WinBrowser final : public IBrowser {
   public:
@@ -42,12 +43,16 @@ class WinBrowser final : public IBrowser {
     WinBrowser& operator=(const WinBrowser&) = delete;
 
     void Navigate(const std::string& url) override;
+    // The body goes into a blank document from memory: the server is not asked again, and the
+    // document completes (DocumentComplete) once the body has loaded.
+    void ShowPage(const std::string& url, const std::string& body) override;
     // Without a Move the control fills the parent's client area.
     void Move(int left, int top, int width, int height) override;
     void AttachDocument(bool attach) override;
 
     // The host window was shown or hidden: a hidden window's page gives way to a blank
-    // one (its scripts stop, its memory goes back) and comes back from its address.
+    // one (its scripts stop, its memory goes back) and comes back as it was shown: from the
+    // body kept, or from its address.
     void SetHostVisible(bool visible);
     // Releases the control now (its parent window is going); a later Navigate makes it anew.
     void Destroy();
@@ -64,7 +69,13 @@ class WinBrowser final : public IBrowser {
     class Site;
     bool EnsureControl();
     void GoTo(const std::string& url);
+    void ShowKeptBody();
+    bool LoadBody();
+    void StopLoading();
+    void OnReadyStateChanged();
+    void OnBodyLoaded();
     void DetachDocument();
+    bool IsBlankDocument() const;
     RECT PixelRect() const;
     void OnDocumentComplete(IDispatch* frame);
     bool OnShowContextMenu();
@@ -85,10 +96,10 @@ class WinBrowser final : public IBrowser {
     TwipsRect rect_;
     std::string url_;  // the page to bring back after SetHostVisible(false)
     bool blanked_ = false;
+    // The body shown, base element and encoding mark included; empty after a Navigate.
+    std::string body_;
+    bool bodyPending_ = false;  // waiting for the blank document that takes it
+    bool bodyLoading_ = false;  // loaded into loading_, not complete yet
+    ComPtr<IHTMLDocument2> loading_;
+    DWORD loadingCookie_ = 0;
 };
-
-// Makes the WebBrowser control render pages in the newest document mode for this
-// executable (FEATURE_BROWSER_EMULATION under the current user's key); the value is
-// named after the executable's file name. Returns false when it could not be written.
-bool WriteBrowserEmulation();
-inline constexpr DWORD kBrowserEmulationMode = 11001;
