@@ -26,6 +26,20 @@ def one_run(executable, launcher=()):
         server.close()
 
 
+def curl_run():
+    """The same for curl started the same way: what any program pays to start and connect."""
+    server = harness.Server({"/info": (200, "<html><body>bench</body></html>")})
+    try:
+        started = time.monotonic()
+        curl = harness.subprocess.Popen(["curl", "-s", "-o", "/dev/null", server.url("/info")],
+                                        stdin=harness.subprocess.DEVNULL)
+        first = harness.wait_for(lambda: server.requests_for("/info"), 30, step=0.001)
+        curl.wait(30)
+        return (first[0][0] - started) * 1000
+    finally:
+        server.close()
+
+
 def main():
     executable = sys.argv[1]
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 9
@@ -34,6 +48,9 @@ def main():
     print("start to first request (ms): " + " ".join(f"{t:.0f}" for t in times))
     print(f"median {statistics.median(times):.0f} ms, min {min(times):.0f}, max {max(times):.0f}"
           f" over {runs} runs")
+    curls = [curl_run() for _ in range(runs)]
+    print(f"curl: median {statistics.median(curls):.0f} ms; program minus curl: "
+          f"{statistics.median(times) - statistics.median(curls):.0f} ms")
 
 
 if __name__ == "__main__":

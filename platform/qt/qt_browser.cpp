@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QHash>
 #include <QMenu>
-#include <QRegularExpression>
 #include <QSslCertificate>
 #include <QSslError>
 #include <QStringDecoder>
@@ -19,6 +18,7 @@
 #include <QWebEngineUrlSchemeHandler>
 #include <QWebEngineView>
 
+#include "platform/page_address.h"
 #include "platform/qt/twips.h"
 
 #ifdef Q_OS_LINUX
@@ -37,50 +37,6 @@ constexpr qsizetype kMaxDataUrl = 2 * 1024 * 1024 - 1024;
 // A body past that is served from memory under this scheme. It has none of the local
 // schemes' rights: its documents reach what any web page does, and no file.
 constexpr char kShownScheme[] = "tavorin-page";
-
-// Where a base element goes without changing how the document parses: after a byte order
-// mark, leading blanks and comments, and the doctype (an element before it means quirks).
-qsizetype BaseInsertionPoint(const QByteArray& body) {
-    qsizetype at = body.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    for (;;) {
-        while (at < body.size() && QChar::isSpace(static_cast<uchar>(body[at]))) ++at;
-        if (body.mid(at, 4) == "<!--") {
-            const qsizetype end = body.indexOf("-->", at + 4);
-            if (end < 0) return at;
-            at = end + 3;
-            continue;
-        }
-        if (body.mid(at, 9).toLower() != "<!doctype") return at;
-        const qsizetype end = body.indexOf('>', at);
-        return end < 0 ? at : end + 1;
-    }
-}
-
-// The body with a base element leading: the page's address, or the page's own base resolved
-// against it (only the first base element counts, and ours comes first).
-QByteArray WithBase(const QByteArray& body, const QUrl& address) {
-    // UTF-16 bodies are left as they are: an ASCII element would garble them.
-    if (body.startsWith("\xFF\xFE") || body.startsWith("\xFE\xFF")) return body;
-    static const QRegularExpression ownBase(
-        QStringLiteral(R"re(<base\s[^>]*?href\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s>]+)))re"),
-        QRegularExpression::CaseInsensitiveOption);
-    QUrl base = address;
-    const qsizetype at =
-        QLatin1StringView(body).indexOf(QLatin1StringView("<base"), 0, Qt::CaseInsensitive);
-    const QRegularExpressionMatch match =
-        ownBase.match(at < 0 ? QString() : QString::fromUtf8(body.mid(at, 4096)));
-    if (match.hasMatch()) {
-        const QString href = match.captured(1) + match.captured(2) + match.captured(3);
-        const QUrl own = address.resolved(QUrl(QString(href).replace(QLatin1String("&amp;"), "&")));
-        // Only a web address may stand in for the page's own: never file: or script.
-        if (own.scheme() == QLatin1String("http") || own.scheme() == QLatin1String("https"))
-            base = own;
-    }
-    QByteArray href = base.toEncoded();  // quotes and angle brackets come percent-encoded
-    QByteArray shown = body;
-    shown.insert(BaseInsertionPoint(body), "<base href=\"" + href.replace('&', "&amp;") + "\">");
-    return shown;
-}
 
 // The question the engine asks through javaScriptConfirm before a page with a leave-page
 // handler is left.
@@ -339,8 +295,8 @@ void QtBrowser::ShowPage(const std::string& url, const std::string& body) {
         bytes.toPercentEncoding().size() + type.size() > kMaxDataUrl) {
         // Too large to hand over (typically a page past 1 to 1.5 MB): served from memory,
         // so that what shows is what was compared and the server is not asked again.
-        shownAddress_ =
-            ShownBodies::Of(view_->page()->profile()).Add(WithBase(bytes, address), type.toUtf8());
+        shownAddress_ = ShownBodies::Of(view_->page()->profile())
+                            .Add(QByteArray::fromStdString(BodyWithBase(body, url)), type.toUtf8());
         view_->setUrl(shownAddress_);
         return;
     }
