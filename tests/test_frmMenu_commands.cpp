@@ -1,5 +1,6 @@
 #include "fakes/param_fakes.h"
 #include "frmMenu_fixture.h"
+#include "platform/distribution.h"
 #include "platform/single_instance.h"
 
 using namespace menutest;
@@ -218,7 +219,7 @@ TEST_F(FrmMenuConfigureTest, AgainWhileOpenOnlyRefillsTheAddressAndIcon) {
     EXPECT_EQ(paramView.Caption(Ctl::txtName), "Shop");
     EXPECT_EQ(paramView.Caption(Ctl::cmbDelai), "60");
     EXPECT_EQ(paramView.tab, 2);
-    EXPECT_EQ(paramView.lists[Ctl::lstProgr].size(), 3u);
+    EXPECT_EQ(paramView.lists[Ctl::lstProgr].size(), 3 + ProgramParts().size());
 }
 
 TEST_F(FrmMenuConfigureTest, AfterClosingTheWindowStartsAfresh) {
