@@ -15,17 +15,7 @@
 #include "platform/user_key_store.h"
 
 int main() {
-    QtSession session;
-    // The program reads no command line, Qt's own options (-platform, -stylesheet...) included.
-    char programName[] = "Tavorin";
-    char* fixedArgv[] = {programName, nullptr};
-    int fixedArgc = 1;
-    QApplication app(fixedArgc, fixedArgv);
-    session.Started(app);
-    // No display name: X11 would append it to every title, and the configuration window's
-    // title is exactly "Tavorin". An untitled window still shows the application name.
-    QApplication::setApplicationName("Quorvellis");
-    QApplication::setQuitOnLastWindowClosed(false);
+    QtProgramApplication app;
 
     auto userKeys = MakeUserKeyStore();
     auto fileSystem = MakeFileSystem();

@@ -1,4 +1,3 @@
-#include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,13 +20,6 @@ int main() {
     SetLightEngineDefaults();
     QtBrowser::RegisterSchemes();
 
-    QtSession session;
-    char programName[] = "Tavorin";
-    char* fixedArgv[] = {programName, nullptr};
-    int fixedArgc = 1;
-    QApplication app(fixedArgc, fixedArgv);
-    session.Started(app);
-    QApplication::setApplicationName("Quorvellis");
-    QApplication::setQuitOnLastWindowClosed(false);
-    return preview ? RunPreview(app, channel) : RunViewer(app, channel);
+    QtProgramApplication app;
+    return preview ? RunPreview(channel) : RunViewer(channel);
 }

@@ -72,3 +72,11 @@ void QtSession::Started(QApplication& app) {
     else
         delete qtTexts;
 }
+
+QtProgramApplication::QtProgramApplication() {
+    session_.Started(app_);
+    // No display name: X11 would append it to every title, and the configuration window's
+    // title is exactly "Tavorin". An untitled window still shows the application name.
+    QApplication::setApplicationName("Quorvellis");
+    QApplication::setQuitOnLastWindowClosed(false);
+}

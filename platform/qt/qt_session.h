@@ -1,7 +1,6 @@
 #pragma once
+#include <QApplication>
 #include <QByteArray>
-
-class QApplication;
 
 // What the desktop session asks of the program around the creation of QApplication.
 class QtSession {
@@ -19,3 +18,17 @@ class QtSession {
 // Before QApplication: the engine without a GPU and with its lighter settings, unless the
 // user's environment says otherwise.
 void SetLightEngineDefaults();
+
+// The application object of the program and of its viewer, in the session. The program reads
+// no command line, Qt's own options (-platform, -stylesheet...) included.
+class QtProgramApplication {
+  public:
+    QtProgramApplication();
+
+  private:
+    QtSession session_;  // first: it acts before the application object
+    char name_[8] = "Tavorin";
+    char* argv_[2] = {name_, nullptr};
+    int argc_ = 1;
+    QApplication app_{argc_, argv_};
+};

@@ -64,10 +64,10 @@ void LetPageGoWhileHidden(QtNotifierWindow& window, QtBrowser& browser) {
                      });
 }
 
-int RunViewer(QApplication& app, int channelDescriptor) {
+int RunViewer(int channelDescriptor) {
     QtNotifierWindow window;
     QtBrowser browser(window.browserHost());
-    auto* channel = new ViewerChannel(channelDescriptor, &app);
+    auto* channel = new ViewerChannel(channelDescriptor, qApp);
     auto* afterPaint = new AfterFirstPaint(window);
     LetPageGoWhileHidden(window, browser);
 
@@ -127,11 +127,11 @@ int RunViewer(QApplication& app, int channelDescriptor) {
     return QApplication::exec();
 }
 
-int RunPreview(QApplication& app, int channelDescriptor) {
+int RunPreview(int channelDescriptor) {
     // The pane the program lends us: our window goes inside it, with no frame of its own.
     QWidget pane(nullptr, Qt::FramelessWindowHint);
     QtBrowser browser(&pane);
-    auto* channel = new ViewerChannel(channelDescriptor, &app);
+    auto* channel = new ViewerChannel(channelDescriptor, qApp);
     // An inert preview: the page is looked at, never left, and keeps its menu closed.
     browser.PageNavigation = [] { return false; };
     browser.DocumentClick = [] { return false; };

@@ -1,6 +1,5 @@
 #pragma once
 
-class QApplication;
 class QtBrowser;
 class QtNotifierWindow;
 
@@ -11,8 +10,8 @@ void LetPageGoWhileHidden(QtNotifierWindow& window, QtBrowser& browser);
 
 // Runs the viewer: the notification window and its page, driven over the channel. It ends
 // when the channel closes, when the program ends, and on a termination signal.
-int RunViewer(QApplication& app, int channel);
+int RunViewer(int channel);
 
 // Runs the configuration window's preview: a page shown inside the program's pane, inert.
 // It ends when the channel closes, when the program ends, and on a termination signal.
-int RunPreview(QApplication& app, int channel);
+int RunPreview(int channel);
